@@ -1,0 +1,33 @@
+# Tovik.exe itself: the logic plus the Windows side, statically linked, importing only
+# system DLLs, small.
+enable_language(RC)
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
+
+add_executable(Tovik WIN32
+  src/main_win.cpp
+  src/platform/win32/WinText.cpp
+  src/platform/win32/Win32Platform.cpp
+  src/platform/win32/Window.cpp
+  src/platform/win32/Dialog.cpp
+  src/platform/win32/Picture.cpp
+  src/app/CommandPanel_win.cpp
+  src/app/MainWindow_win.cpp
+  src/password/PasswordDialogs_win.cpp
+  src/about/AboutWindow_win.cpp
+  src/tray/TrayIcon_win.cpp
+  res/Tovik.rc
+)
+target_include_directories(Tovik PRIVATE src res)
+target_compile_definitions(Tovik PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN
+                                         _WIN32_WINNT=0x0501 WINVER=0x0501 _WIN32_IE=0x0600)
+target_link_libraries(Tovik PRIVATE tovik_core comctl32 shell32 ole32 oleaut32 uuid gdi32
+                                    user32 kernel32)
+
+set(size_flags -Os -ffunction-sections -fdata-sections)
+target_compile_options(tovik_core PRIVATE ${size_flags})
+target_compile_options(Tovik PRIVATE ${size_flags})
+target_link_options(Tovik PRIVATE -municode -static -s -Wl,--gc-sections)
+set_target_properties(Tovik PROPERTIES OUTPUT_NAME Tovik)
+
+# Tools the end-to-end tests put beside the program under Wine.
+add_subdirectory(tests/e2e/tools)
