@@ -1,0 +1,55 @@
+// The six image buttons: enable flags, hover and press state, faces and label layout.
+#pragma once
+
+#include <array>
+
+namespace tovik {
+
+constexpr int kCommandCount = 6;
+enum Command : int { kOpen = 0, kClose = 1, kNew = 2, kDelete = 3, kPassword = 4, kAbout = 5 };
+
+enum class Face { Normal, Hover, Disabled };
+
+struct TwipRect {
+    int left;
+    int top;
+    int width;
+    int height;
+};
+
+// Image i of the button panel, in twips of the panel.
+constexpr TwipRect CommandImageRect(int index) { return {0, 360 * index, 750, 330}; }
+// Where the labels stand until the bar is first painted: right of the panel, out of reach.
+constexpr TwipRect CommandLabelDesignRect(int index) {
+    return {840, 360 * index, 735, index == 0 ? 375 : 255};
+}
+
+class CommandBarView {
+public:
+    virtual ~CommandBarView() = default;
+    virtual void SetFace(int index, Face face) = 0;
+    virtual void SetLabelRect(int index, const TwipRect& rect) = 0;
+};
+
+class CommandBar {
+public:
+    explicit CommandBar(CommandBarView& view) : view_(view) {}
+
+    int HoverIndex = 0;
+    bool ButtonHeld = false;
+    std::array<bool, kCommandCount> CommandEnabled{};
+    bool HoverShown = false;
+
+    void RefreshCommandBar();
+    void lblCommand_MouseDown(int index);
+    void lblCommand_MouseMove(int index);
+    // The first half of lblCommand_MouseUp; false when the button is disabled.
+    bool ShowReleaseLook(int index);
+    // Form_MouseMove and List1_MouseMove.
+    void PointerLeftButtons();
+
+private:
+    CommandBarView& view_;
+};
+
+}  // namespace tovik

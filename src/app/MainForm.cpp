@@ -1,0 +1,173 @@
+#include "app/MainForm.h"
+
+#include "app/PartitionList.h"
+#include "vault/DriveMapping.h"
+#include "vault/VaultStore.h"
+
+namespace tovik {
+
+namespace {
+constexpr std::string_view kAlreadyOpen = "此分区上的Tovik已经打开了，盘符是 ";
+constexpr std::string_view kDeleteWarning =
+    "这将调用Windows系统功能永久删除相关文件,不可恢复!确定要继续吗?";
+constexpr std::string_view kCannotCreate = "无法在此分区上创建Tovik。";
+}  // namespace
+
+MainForm::MainForm(Platform& platform, PartitionListView& list, CommandBarView& bar,
+                   FormDialogs& dialogs, FormView& form, TrayIcon& tray)
+    : platform_(platform), list_(list), dialogs_(dialogs), form_(form), tray_(tray), bar_(bar) {}
+
+// The other copy's test comes before this, in the program's entry. From here on nothing stops
+// start-up: without a drive list the table is empty and only About can be used.
+void MainForm::Form_Load() {
+    tray_.TrayAdd();
+    tray_.TraySetTip(kTrayTip);
+    const auto drives = platform_.Drives();
+    state.partitions = drives ? BuildPartitionTable(*drives) : PartitionTable{};
+    RefreshPartitionList();
+    bar_.HoverIndex = -1;
+    bar_.CommandEnabled[kAbout] = true;
+    bar_.RefreshCommandBar();
+}
+
+// Every rebuild probes each partition afresh and ends on the first row, whatever was selected.
+void MainForm::RefreshPartitionList() {
+    list_.Clear();
+    const int count = state.partitions.PartitionCount;
+    for (int n = 1; n <= count; ++n) list_.AddRow(PartitionRow(platform_, state.partitions, n));
+    if (list_.Select(0)) List1_Click();
+}
+
+// A failed test runs the step it guards: an unreadable partition counts as holding a vault,
+// and an open flag that cannot be read enables Close.
+void MainForm::List1_Click() {
+    if (const auto text = list_.RowText(list_.SelectedRow())) {
+        state.SelectedPartition = text->substr(0, 2);
+    }
+    const bool exists = VaultExists(platform_, state.SelectedPartition);
+    bar_.CommandEnabled[kOpen] = exists;
+    bar_.CommandEnabled[kNew] = !exists;
+    bar_.CommandEnabled[kDelete] = exists;
+    bar_.CommandEnabled[kPassword] = exists;
+    const auto open = state.partitions.IsOpen(SelectedNumber());
+    bar_.CommandEnabled[kClose] = !open || *open;
+    bar_.RefreshCommandBar();
+}
+
+void MainForm::lblCommand_MouseUp(int index) {
+    if (!bar_.ShowReleaseLook(index)) return;
+    switch (index) {
+        case kOpen: OpenCommand(); break;
+        case kClose: CloseCommand(); break;
+        case kNew: NewCommand(); break;
+        case kDelete: DeleteCommand(); break;
+        case kPassword: PasswordCommand(); break;
+        case kAbout: dialogs_.ShowAbout(); break;
+        default: break;
+    }
+}
+
+// The partition and its number are taken once, when the command starts: the tray menu can
+// rebuild the list while the password prompt is open, and the password typed for one
+// partition must not open another. Likewise nothing is mapped once the program is ending.
+void MainForm::OpenCommand() {
+    const int n = SelectedNumber();
+    const std::string partition = state.SelectedPartition;
+    const auto open = state.partitions.IsOpen(n);
+    if (!open) return;
+    if (*open) {
+        platform_.ShowMessage(std::string(kAlreadyOpen) + state.partitions.MappedLetters[n - 1],
+                              "Tovik", kMbIconInformation);
+        return;
+    }
+    if (!CheckPassword(platform_, dialogs_, state.EnteredPassword, partition, true)) return;
+    if (closing_) return;
+    OpenVault(platform_, state.partitions, partition, n);
+    RefreshPartitionList();
+}
+
+void MainForm::CloseCommand() {
+    CloseVault(platform_, state.partitions, SelectedNumber());
+    RefreshPartitionList();
+}
+
+// Creation reports nothing itself, so the probe afterwards tells success from failure; a
+// partition without \Recycled, or one we cannot write, gets an error instead of the notice.
+void MainForm::NewCommand() {
+    const std::string partition = state.SelectedPartition;
+    CreateVault(platform_, partition);
+    const bool created = VaultExists(platform_, partition);
+    RefreshPartitionList();
+    List1_Click();
+    if (created) {
+        platform_.ShowMessage(kNoPasswordNotice, "提示", kMbIconInformation);
+    } else {
+        platform_.ShowMessage(kCannotCreate, "错误", kMbIconExclamation);
+    }
+}
+
+void MainForm::DeleteCommand() {
+    const int n = SelectedNumber();
+    const std::string partition = state.SelectedPartition;
+    if (!CheckPassword(platform_, dialogs_, state.EnteredPassword, partition, false)) return;
+    if (closing_) return;
+    if (platform_.ShowMessage(kDeleteWarning, "警告", kMbYesNo | kMbIconQuestion) != kIdYes) {
+        return;
+    }
+    if (closing_) return;
+    CloseVault(platform_, state.partitions, n);
+    DeleteVault(platform_, partition);
+    RefreshPartitionList();
+}
+
+// The dialog saves for the partition the command started on, even if the list was rebuilt
+// behind it in the meantime.
+void MainForm::PasswordCommand() {
+    const std::string partition = state.SelectedPartition;
+    const auto match = platform_.FirstMatch(PasswordFilePath(partition), 0);
+    if (!match || !match->empty()) {
+        if (!CheckPassword(platform_, dialogs_, state.EnteredPassword, partition, false)) return;
+        if (closing_) return;
+    }
+    dialogs_.ShowSetPassword(
+        [&](SetPasswordView& view) { AcceptNewPassword(platform_, partition, view); });
+}
+
+// With a dialog of ours open, the tray brings that dialog forward instead of freeing the
+// window behind it, and About is not stacked on top of it.
+void MainForm::mnFileItems_Click(int index) {
+    switch (index) {
+        case 0: RestoreFromTray(); break;
+        case 2:
+            CloseAllVaults(platform_, state.partitions);
+            RefreshPartitionList();
+            break;
+        case 3:
+            if (!form_.ModalOpen()) lblCommand_MouseUp(kAbout);
+            break;
+        case 5: form_.Unload(); break;
+        default: break;
+    }
+}
+
+void MainForm::RestoreFromTray() {
+    if (form_.ModalOpen()) {
+        form_.BringModalToFront();
+    } else {
+        form_.ShowNormal();
+    }
+}
+
+void MainForm::Form_Resize() {
+    if (form_.IsMinimized()) form_.Hide();
+}
+
+// Every way out comes through here: the close box, the tray's exit item and the end of the
+// session. No vault may stay mapped after the program has gone.
+void MainForm::Form_QueryUnload() {
+    closing_ = true;
+    CloseAllVaults(platform_, state.partitions);
+    tray_.TrayRemove();
+}
+
+}  // namespace tovik

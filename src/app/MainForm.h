@@ -1,0 +1,93 @@
+// The main window's logic: start-up, the partition list, the command bar and the commands,
+// the tray menu and the window states.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/CommandBar.h"
+#include "app/PartitionTable.h"
+#include "password/PasswordFile.h"
+#include "platform/Platform.h"
+#include "tray/TrayIcon.h"
+
+namespace tovik {
+
+// List1. Selecting a row here raises no event; the logic runs the selection handler itself.
+class PartitionListView {
+public:
+    virtual ~PartitionListView() = default;
+    virtual void Clear() = 0;
+    virtual void AddRow(std::string_view text) = 0;
+    virtual bool Select(int row) = 0;
+    virtual int SelectedRow() = 0;  // -1 for none
+    virtual std::optional<std::string> RowText(int row) = 0;
+};
+
+// The modal windows the commands show.
+class FormDialogs : public PasswordPrompt {
+public:
+    virtual void ShowSetPassword(const std::function<void(SetPasswordView&)>& onOk) = 0;
+    virtual void ShowAbout() = 0;
+};
+
+// Form1 as a window: its state, visibility and end.
+class FormView {
+public:
+    virtual ~FormView() = default;
+    virtual bool ModalOpen() = 0;
+    virtual void BringModalToFront() = 0;
+    virtual void ShowNormal() = 0;  // window state normal, visible, focus
+    virtual bool IsMinimized() = 0;
+    virtual void Hide() = 0;
+    virtual void Unload() = 0;  // runs Form_QueryUnload, then closes the window
+};
+
+struct AppState {
+    PartitionTable partitions;
+    std::string SelectedPartition;
+    std::string EnteredPassword;
+};
+
+class MainForm {
+public:
+    MainForm(Platform& platform, PartitionListView& list, CommandBarView& bar,
+             FormDialogs& dialogs, FormView& form, TrayIcon& tray);
+
+    void Form_Load();
+    void RefreshPartitionList();
+    void List1_Click();
+    void lblCommand_MouseDown(int index) { bar_.lblCommand_MouseDown(index); }
+    void lblCommand_MouseMove(int index) { bar_.lblCommand_MouseMove(index); }
+    void lblCommand_MouseUp(int index);
+    void Form_MouseMove() { bar_.PointerLeftButtons(); }
+    void List1_MouseMove() { bar_.PointerLeftButtons(); }
+    void mnFileItems_Click(int index);
+    void RestoreFromTray();
+    void Form_Resize();
+    void Form_QueryUnload();
+
+    AppState state;
+    const CommandBar& Bar() const { return bar_; }
+    bool Closing() const { return closing_; }
+
+private:
+    void OpenCommand();
+    void CloseCommand();
+    void NewCommand();
+    void DeleteCommand();
+    void PasswordCommand();
+    int SelectedNumber() { return list_.SelectedRow() + 1; }
+
+    Platform& platform_;
+    PartitionListView& list_;
+    FormDialogs& dialogs_;
+    FormView& form_;
+    TrayIcon& tray_;
+    CommandBar bar_;
+    bool closing_ = false;
+};
+
+}  // namespace tovik

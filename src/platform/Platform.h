@@ -1,0 +1,84 @@
+// The operating-system services the logic needs, as one interface.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tovik {
+
+// Drive type codes as the logic numbers them.
+enum DriveType : int {
+    kDriveUnknown = 0,
+    kDriveRemovable = 1,
+    kDriveFixed = 2,
+    kDriveNetwork = 3,
+    kDriveOptical = 4,
+    kDriveRamDisk = 5,
+};
+
+struct Drive {
+    char letter;  // 'A'..'Z'
+    int type;     // a DriveType code
+};
+
+// File attribute bits.
+enum Attribute : int { kReadOnly = 1, kHidden = 2, kSystem = 4 };
+
+// Window styles for started programs.
+enum ShowStyle : int { kShowHidden = 0, kShowMaximized = 3 };
+
+// Message box flags and answers (the system's values).
+enum MessageBoxFlag : int {
+    kMbOk = 0,
+    kMbYesNo = 4,
+    kMbIconQuestion = 32,
+    kMbIconExclamation = 48,
+    kMbIconInformation = 64,
+    kMbSystemModal = 4096,
+};
+constexpr int kIdOk = 1;
+constexpr int kIdYes = 6;
+
+// A first line longer than this is not a line the program wrote; reading it fails.
+constexpr std::size_t kMaxFirstLineBytes = 1 << 20;
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // True while another copy of the program runs.
+    virtual bool AnotherInstanceRunning() = 0;
+    // Every drive in ascending letter order; nullopt when the list cannot be read.
+    virtual std::optional<std::vector<Drive>> Drives() = 0;
+    // Bytes available to the user on a partition such as "D:".
+    virtual std::optional<std::uint64_t> FreeSpace(std::string_view partition) = 0;
+    // Name of the first file matching the pattern whose read-only, hidden and system bits all
+    // lie within the mask; "" when none does; nullopt when the listing cannot be made.
+    virtual std::optional<std::string> FirstMatch(std::string_view pattern, int mask) = 0;
+    virtual bool MakeFolder(std::string_view path) = 0;
+    // Creates or empties the file and writes the text and CR LF in the ANSI code page.
+    virtual bool WriteTextFile(std::string_view path, std::string_view text) = 0;
+    // Moves a file onto another in one step, replacing it.
+    virtual bool MoveFileReplacing(std::string_view source, std::string_view target) = 0;
+    virtual bool RemoveFile(std::string_view path) = 0;
+    // Bytes up to the first CR or the end, decoded from the ANSI code page.
+    virtual std::optional<std::string> ReadFirstLine(std::string_view path) = 0;
+    virtual bool SetAttributes(std::string_view path, int attributes) = 0;
+    // Starts a command line and returns at once.
+    virtual bool RunCommand(std::string_view commandLine, int showStyle) = 0;
+    // Starts a command line and waits for it; its exit code, or nullopt when it could not be
+    // started or did not end in time (it is then stopped).
+    virtual std::optional<int> RunCommandAndWait(std::string_view commandLine, int showStyle,
+                                                 int timeoutMs) = 0;
+    virtual std::optional<std::string> SystemDirectory() = 0;
+    virtual std::optional<std::string> WindowsDirectory() = 0;
+    // Hands one delete request for the path to the shell, owned by the main window.
+    virtual bool ShellDelete(std::string_view path) = 0;
+    // A modal message box; returns the button pressed.
+    virtual int ShowMessage(std::string_view text, std::string_view title, int flags) = 0;
+};
+
+}  // namespace tovik
