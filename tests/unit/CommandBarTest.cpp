@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+
+#include "FakeViews.h"
+#include "app/CommandBar.h"
+
+namespace tovik {
+namespace {
+
+using test::FakeBarView;
+
+class CommandBarTest : public ::testing::Test {
+protected:
+    CommandBarTest() : bar(view) {
+        bar.CommandEnabled = {false, false, true, true, false, true};
+        bar.HoverIndex = -1;
+        bar.RefreshCommandBar();
+        view.log.clear();
+    }
+    std::string Faces() const {
+        std::string out;
+        for (Face face : view.faces) out += face == Face::Normal ? 'N' : face == Face::Hover ? 'H' : '-';
+        return out;
+    }
+    FakeBarView view;
+    CommandBar bar;
+};
+
+TEST_F(CommandBarTest, FirstRepaintLaysEachLabelOverItsImageFiftyTwipsLower) {
+    FakeBarView fresh;
+    EXPECT_EQ(fresh.labels[0].left, 840);
+    CommandBar first(fresh);
+    first.RefreshCommandBar();
+    for (int i = 0; i < kCommandCount; ++i) {
+        EXPECT_EQ(fresh.labels[i].left, 0);
+        EXPECT_EQ(fresh.labels[i].top, 360 * i + 50);
+        EXPECT_EQ(fresh.labels[i].width, 750);
+        EXPECT_EQ(fresh.labels[i].height, 330);
+    }
+    for (Face face : fresh.faces) EXPECT_EQ(face, Face::Disabled);
+}
+
+TEST_F(CommandBarTest, HoverMovesFromButtonToButtonAndIgnoresDisabledOnes) {
+    bar.lblCommand_MouseMove(2);
+    EXPECT_EQ(Faces(), "--HN-N");
+    EXPECT_EQ(view.log.back(), "face 2 hover");
+    EXPECT_EQ(bar.HoverIndex, 2);
+    EXPECT_TRUE(bar.HoverShown);
+
+    bar.lblCommand_MouseMove(3);
+    EXPECT_EQ(Faces(), "--NH-N");
+    EXPECT_EQ(bar.HoverIndex, 3);
+
+    view.log.clear();
+    bar.lblCommand_MouseMove(3);
+    bar.lblCommand_MouseMove(4);
+    EXPECT_TRUE(view.log.empty()) << "same label, then a disabled one: no repaint";
+    EXPECT_EQ(Faces(), "--NH-N");
+    EXPECT_EQ(bar.HoverIndex, 3);
+}
+
+TEST_F(CommandBarTest, BackgroundTakesTheHoverAwayOnlyWhileOneIsShown) {
+    bar.PointerLeftButtons();
+    EXPECT_TRUE(view.log.empty());
+
+    bar.lblCommand_MouseMove(5);
+    bar.PointerLeftButtons();
+    EXPECT_EQ(Faces(), "--NN-N");
+    EXPECT_EQ(bar.HoverIndex, -1);
+    EXPECT_FALSE(bar.HoverShown);
+    view.log.clear();
+    bar.PointerLeftButtons();
+    EXPECT_TRUE(view.log.empty());
+}
+
+TEST_F(CommandBarTest, PressShowsNormalAndReleaseBringsHoverBackWithoutTouchingHoverFields) {
+    bar.lblCommand_MouseMove(2);
+    bar.lblCommand_MouseDown(2);
+    EXPECT_TRUE(bar.ButtonHeld);
+    EXPECT_EQ(Faces(), "--NN-N");
+    EXPECT_EQ(view.log.back(), "face 2 normal");
+
+    bar.lblCommand_MouseMove(3);
+    EXPECT_EQ(Faces(), "--NN-N") << "no hover while a button is held";
+    EXPECT_EQ(bar.HoverIndex, 2);
+
+    EXPECT_TRUE(bar.ShowReleaseLook(2));
+    EXPECT_FALSE(bar.ButtonHeld);
+    EXPECT_EQ(Faces(), "--HN-N");
+    EXPECT_EQ(view.log.back(), "face 2 hover");
+    EXPECT_EQ(bar.HoverIndex, 2);
+    EXPECT_TRUE(bar.HoverShown);
+}
+
+TEST_F(CommandBarTest, AfterARebuildTheReleasedButtonStaysNormalUntilThePointerLeaves) {
+    bar.lblCommand_MouseMove(2);
+    bar.lblCommand_MouseDown(2);
+    bar.ShowReleaseLook(2);
+    bar.RefreshCommandBar();
+    EXPECT_EQ(Faces(), "--NN-N");
+
+    bar.lblCommand_MouseMove(2);
+    EXPECT_EQ(Faces(), "--NN-N");
+    bar.PointerLeftButtons();
+    bar.lblCommand_MouseMove(2);
+    EXPECT_EQ(Faces(), "--HN-N");
+}
+
+TEST_F(CommandBarTest, DisabledButtonsIgnorePressMoveAndRelease) {
+    bar.lblCommand_MouseDown(0);
+    bar.lblCommand_MouseMove(0);
+    EXPECT_FALSE(bar.ShowReleaseLook(0));
+    EXPECT_TRUE(view.log.empty());
+    EXPECT_FALSE(bar.ButtonHeld);
+    EXPECT_EQ(bar.HoverIndex, -1);
+}
+
+TEST_F(CommandBarTest, AButtonDisabledWhileHeldKeepsEveryHoverAwayUntilAnEnabledRelease) {
+    bar.lblCommand_MouseDown(3);
+    bar.CommandEnabled[3] = false;
+    bar.RefreshCommandBar();
+    EXPECT_FALSE(bar.ShowReleaseLook(3));
+    EXPECT_TRUE(bar.ButtonHeld);
+
+    bar.lblCommand_MouseMove(2);
+    bar.lblCommand_MouseMove(5);
+    EXPECT_EQ(Faces(), "--N--N");
+
+    bar.lblCommand_MouseDown(5);
+    EXPECT_TRUE(bar.ShowReleaseLook(5));
+    bar.lblCommand_MouseMove(2);
+    EXPECT_EQ(Faces(), "--H--N");
+}
+
+}  // namespace
+}  // namespace tovik

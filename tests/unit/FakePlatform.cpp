@@ -1,0 +1,218 @@
+#include "FakePlatform.h"
+
+#include <algorithm>
+
+namespace tovik::test {
+
+namespace {
+std::string Lower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return out;
+}
+
+std::string ParentOf(const std::string& path) {
+    const auto slash = path.rfind('\\');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+// '*' and '?' as the system's listings take them, without regard to case.
+bool Matches(std::string_view pattern, std::string_view name) {
+    if (pattern.empty()) return name.empty();
+    if (pattern[0] == '*') {
+        for (std::size_t skip = 0; skip <= name.size(); ++skip) {
+            if (Matches(pattern.substr(1), name.substr(skip))) return true;
+        }
+        return false;
+    }
+    if (name.empty()) return false;
+    if (pattern[0] != '?' && Lower(pattern.substr(0, 1)) != Lower(name.substr(0, 1))) {
+        return false;
+    }
+    return Matches(pattern.substr(1), name.substr(1));
+}
+}  // namespace
+
+void FakePlatform::AddDrive(char letter, int type, std::optional<std::uint64_t> freeBytes) {
+    drives.push_back({letter, type});
+    std::sort(drives.begin(), drives.end(),
+              [](const Drive& a, const Drive& b) { return a.letter < b.letter; });
+    freeSpace_[letter] = freeBytes;
+}
+
+void FakePlatform::AddFolder(const std::string& path, int attributes) {
+    entries_[Lower(path)] = {path, true, attributes, {}};
+}
+
+void FakePlatform::AddFile(const std::string& path, const std::string& bytes, int attributes) {
+    entries_[Lower(path)] = {path, false, attributes, bytes};
+}
+
+const FakePlatform::Entry* FakePlatform::Find(const std::string& path) const {
+    const auto it = entries_.find(Lower(path));
+    return it == entries_.end() ? nullptr : &it->second;
+}
+
+std::vector<std::string> FakePlatform::Tree() const {
+    std::vector<std::string> out;
+    for (const auto& [key, entry] : entries_) out.push_back(key);
+    return out;
+}
+
+void FakePlatform::FailOn(const std::string& operation, const std::string& argumentPart) {
+    failures_.emplace_back(operation, Lower(argumentPart));
+}
+
+bool FakePlatform::Fails(const std::string& operation, std::string_view argument) {
+    calls.push_back(operation + " " + std::string(argument));
+    const std::string lower = Lower(argument);
+    return std::any_of(failures_.begin(), failures_.end(), [&](const auto& failure) {
+        return failure.first == operation && lower.find(failure.second) != std::string::npos;
+    });
+}
+
+bool FakePlatform::DriveReadable(std::string_view path) const {
+    if (path.size() < 2 || path[1] != ':') return false;
+    const char letter = static_cast<char>(Lower(path.substr(0, 1))[0] - 'a' + 'A');
+    const bool present = std::any_of(drives.begin(), drives.end(),
+                                     [&](const Drive& d) { return d.letter == letter; });
+    return present && !unreadable.count(letter);
+}
+
+bool FakePlatform::ParentIsFolder(const std::string& path) const {
+    const std::string parent = ParentOf(path);
+    if (parent.size() == 2 && parent[1] == ':') return true;
+    const Entry* entry = Find(parent);
+    return entry && entry->folder;
+}
+
+bool FakePlatform::AnotherInstanceRunning() { return anotherInstance; }
+
+std::optional<std::vector<Drive>> FakePlatform::Drives() {
+    if (Fails("Drives", "") || drivesFail) return std::nullopt;
+    return drives;
+}
+
+std::optional<std::uint64_t> FakePlatform::FreeSpace(std::string_view partition) {
+    if (Fails("FreeSpace", partition) || !DriveReadable(partition)) return std::nullopt;
+    const auto it = freeSpace_.find(static_cast<char>(partition[0]));
+    return it == freeSpace_.end() ? std::nullopt : it->second;
+}
+
+// A missing folder is no match; only a drive that is absent or unreadable makes the listing
+// itself fail, as on the system.
+std::optional<std::string> FakePlatform::FirstMatch(std::string_view pattern, int mask) {
+    if (Fails("FirstMatch", pattern) || !DriveReadable(pattern)) return std::nullopt;
+    const std::string folder = Lower(ParentOf(std::string(pattern)));
+    const std::string namePattern(pattern.substr(pattern.rfind('\\') + 1));
+    for (const auto& [key, entry] : entries_) {
+        if (entry.folder || ParentOf(key) != folder) continue;
+        if ((entry.attributes & ~mask & (kReadOnly | kHidden | kSystem)) != 0) continue;
+        const std::string name = entry.path.substr(entry.path.rfind('\\') + 1);
+        if (Matches(namePattern, name)) return name;
+    }
+    return std::string();
+}
+
+bool FakePlatform::MakeFolder(std::string_view path) {
+    const std::string p(path);
+    if (Fails("MakeFolder", path) || !DriveReadable(path) || Find(p) || !ParentIsFolder(p)) {
+        return false;
+    }
+    AddFolder(p);
+    return true;
+}
+
+bool FakePlatform::WriteTextFile(std::string_view path, std::string_view text) {
+    const std::string p(path);
+    if (Fails("WriteTextFile", path) || !DriveReadable(path) || !ParentIsFolder(p)) return false;
+    const Entry* existing = Find(p);
+    if (existing && (existing->folder || (existing->attributes & kReadOnly))) return false;
+    const int attributes = existing ? existing->attributes : 0;
+    AddFile(existing ? existing->path : p, std::string(text) + "\r\n", attributes);
+    return true;
+}
+
+bool FakePlatform::MoveFileReplacing(std::string_view source, std::string_view target) {
+    if (Fails("MoveFileReplacing", std::string(source) + " " + std::string(target))) return false;
+    const Entry* from = Find(std::string(source));
+    const Entry* to = Find(std::string(target));
+    if (!from || from->folder || (to && (to->folder || (to->attributes & kReadOnly)))) {
+        return false;
+    }
+    Entry moved = *from;
+    moved.path = std::string(target);
+    entries_.erase(Lower(source));
+    entries_[Lower(target)] = moved;
+    return true;
+}
+
+bool FakePlatform::RemoveFile(std::string_view path) {
+    const Entry* entry = Find(std::string(path));
+    if (Fails("RemoveFile", path) || !entry || entry->folder) return false;
+    entries_.erase(Lower(path));
+    return true;
+}
+
+std::optional<std::string> FakePlatform::ReadFirstLine(std::string_view path) {
+    const Entry* entry = Find(std::string(path));
+    if (Fails("ReadFirstLine", path) || !entry || entry->folder) return std::nullopt;
+    const std::string line = entry->bytes.substr(0, entry->bytes.find('\r'));
+    if (line.size() > kMaxFirstLineBytes) return std::nullopt;
+    return line;
+}
+
+bool FakePlatform::SetAttributes(std::string_view path, int attributes) {
+    const auto it = entries_.find(Lower(path));
+    if (Fails("SetAttributes", path) || it == entries_.end()) return false;
+    it->second.attributes = attributes;
+    return true;
+}
+
+bool FakePlatform::RunCommand(std::string_view commandLine, int showStyle) {
+    if (Fails("RunCommand", commandLine)) return false;
+    commands.push_back({std::string(commandLine), showStyle, false});
+    return true;
+}
+
+std::optional<int> FakePlatform::RunCommandAndWait(std::string_view commandLine, int showStyle,
+                                                   int /*timeoutMs*/) {
+    if (Fails("RunCommandAndWait", commandLine)) return std::nullopt;
+    commands.push_back({std::string(commandLine), showStyle, true});
+    return exitCodeOf(std::string(commandLine));
+}
+
+std::optional<std::string> FakePlatform::SystemDirectory() {
+    if (Fails("SystemDirectory", "")) return std::nullopt;
+    return systemDirectory;
+}
+
+std::optional<std::string> FakePlatform::WindowsDirectory() {
+    if (Fails("WindowsDirectory", "")) return std::nullopt;
+    return windowsDirectory;
+}
+
+bool FakePlatform::ShellDelete(std::string_view path) {
+    if (Fails("ShellDelete", path)) return false;
+    shellDeletes.emplace_back(path);
+    if (shellDeclines) return false;
+    const std::string root = Lower(path);
+    for (auto it = entries_.begin(); it != entries_.end();) {
+        const bool below = it->first == root || it->first.rfind(root + "\\", 0) == 0;
+        it = below ? entries_.erase(it) : std::next(it);
+    }
+    return true;
+}
+
+int FakePlatform::ShowMessage(std::string_view text, std::string_view title, int flags) {
+    calls.push_back("ShowMessage " + std::string(title));
+    messages.push_back({std::string(text), std::string(title), flags});
+    if (answers.empty()) return kIdOk;
+    const int answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+}  // namespace tovik::test

@@ -1,0 +1,92 @@
+// An in-memory machine for the logic: a case-insensitive file tree with attribute bits, a
+// drive list, recorded command lines and message boxes, and failures on demand.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+
+namespace tovik::test {
+
+class FakePlatform : public Platform {
+public:
+    struct Entry {
+        std::string path;  // as created
+        bool folder = false;
+        int attributes = 0;
+        std::string bytes;
+    };
+    struct Message {
+        std::string text;
+        std::string title;
+        int flags;
+    };
+    struct Command {
+        std::string line;
+        int style;
+        bool waited;
+    };
+
+    // Scene.
+    void AddDrive(char letter, int type, std::optional<std::uint64_t> freeBytes = 0);
+    void AddFolder(const std::string& path, int attributes = 0);
+    void AddFile(const std::string& path, const std::string& bytes, int attributes = 0);
+    const Entry* Find(const std::string& path) const;
+    std::vector<std::string> Tree() const;  // every path below the drives, sorted, lower case
+    // Fails every call of the operation whose argument contains the text.
+    void FailOn(const std::string& operation, const std::string& argumentPart = "");
+
+    bool anotherInstance = false;
+    bool drivesFail = false;
+    std::vector<Drive> drives;
+    std::set<char> unreadable;  // drives whose listings fail
+    std::optional<std::string> systemDirectory = std::string("C:\\WINDOWS\\SYSTEM32");
+    std::optional<std::string> windowsDirectory = std::string("C:\\WINDOWS");
+    std::function<std::optional<int>(const std::string&)> exitCodeOf = [](const std::string&) {
+        return std::optional<int>(0);
+    };
+    std::deque<int> answers;  // message box answers, kIdOk when empty
+    bool shellDeclines = false;
+
+    // Record.
+    std::vector<std::string> calls;  // "Operation argument", in order
+    std::vector<Command> commands;
+    std::vector<Message> messages;
+    std::vector<std::string> shellDeletes;
+
+    bool AnotherInstanceRunning() override;
+    std::optional<std::vector<Drive>> Drives() override;
+    std::optional<std::uint64_t> FreeSpace(std::string_view partition) override;
+    std::optional<std::string> FirstMatch(std::string_view pattern, int mask) override;
+    bool MakeFolder(std::string_view path) override;
+    bool WriteTextFile(std::string_view path, std::string_view text) override;
+    bool MoveFileReplacing(std::string_view source, std::string_view target) override;
+    bool RemoveFile(std::string_view path) override;
+    std::optional<std::string> ReadFirstLine(std::string_view path) override;
+    bool SetAttributes(std::string_view path, int attributes) override;
+    bool RunCommand(std::string_view commandLine, int showStyle) override;
+    std::optional<int> RunCommandAndWait(std::string_view commandLine, int showStyle,
+                                         int timeoutMs) override;
+    std::optional<std::string> SystemDirectory() override;
+    std::optional<std::string> WindowsDirectory() override;
+    bool ShellDelete(std::string_view path) override;
+    int ShowMessage(std::string_view text, std::string_view title, int flags) override;
+
+private:
+    bool Fails(const std::string& operation, std::string_view argument);
+    bool DriveReadable(std::string_view path) const;
+    bool ParentIsFolder(const std::string& path) const;
+
+    std::map<std::string, Entry> entries_;  // keyed by lower-case path
+    std::map<char, std::optional<std::uint64_t>> freeSpace_;
+    std::vector<std::pair<std::string, std::string>> failures_;
+};
+
+}  // namespace tovik::test

@@ -1,0 +1,301 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "FakePlatform.h"
+#include "FakeViews.h"
+#include "app/MainForm.h"
+
+namespace tovik {
+namespace {
+
+constexpr char kSubst[] = "C:\\WINDOWS\\SYSTEM32\\subst.exe";
+constexpr char kDPassword[] = "D:\\Recycled\\Tovik\\Recycled\\password.dat";
+using Flags = std::array<bool, kCommandCount>;
+
+// C: has no \Recycled, D: holds a vault, E: is optical: spare letters F and G.
+class MainFormTest : public ::testing::Test {
+protected:
+    MainFormTest() : form(platform, list, bar, dialogs, window, tray) {
+        platform.AddDrive('C', kDriveFixed, 1'000'000'000);
+        platform.AddDrive('D', kDriveFixed, 12'345'678'901);
+        platform.AddDrive('E', kDriveOptical);
+        platform.AddFile(kSubst, "MZ");
+        platform.AddFolder("D:\\Recycled");
+        platform.AddFolder("D:\\Recycled\\Tovik");
+        platform.AddFolder("D:\\Recycled\\Tovik\\Recycled", 7);
+        platform.AddFile("D:\\Recycled\\Tovik\\Recycled\\Desktop.ini", "x\r\n", 7);
+        tray.log = &platform.calls;
+        form.Form_Load();
+    }
+    void SelectRow(int row) {
+        list.Select(row);
+        form.List1_Click();
+    }
+    void Release(int index) {
+        form.lblCommand_MouseDown(index);
+        form.lblCommand_MouseUp(index);
+    }
+    std::vector<std::string> Lines() const {
+        std::vector<std::string> lines;
+        for (const auto& command : platform.commands) lines.push_back(command.line);
+        return lines;
+    }
+    std::vector<std::string> Titles() const {
+        std::vector<std::string> titles;
+        for (const auto& message : platform.messages) titles.push_back(message.title);
+        return titles;
+    }
+    long Index(const std::string& call) const {
+        const auto it = std::find(platform.calls.begin(), platform.calls.end(), call);
+        return it == platform.calls.end() ? -1 : it - platform.calls.begin();
+    }
+
+    test::FakePlatform platform;
+    test::FakeList list;
+    test::FakeBarView bar;
+    test::FakeDialogs dialogs;
+    test::FakeForm window;
+    test::FakeTray tray;
+    MainForm form;
+};
+
+TEST_F(MainFormTest, StartUpAddsTheTrayIconListsThePartitionsAndSelectsTheFirst) {
+    EXPECT_EQ(platform.calls[0], "TrayAdd");
+    EXPECT_EQ(platform.calls[1], "TraySetTip 免费Tovik，点击右键弹出菜单、左键显示窗口");
+    EXPECT_EQ(platform.calls[2], "Drives ");
+    EXPECT_EQ(list.rows, (std::vector<std::string>{"C: 剩余1.00GB  未创建",
+                                                   "D: 剩余12.35GB  已创建 未打开"}));
+    EXPECT_EQ(list.selected, 0);
+    EXPECT_EQ(form.state.SelectedPartition, "C:");
+    EXPECT_EQ(form.Bar().CommandEnabled, (Flags{false, false, true, false, false, true}));
+    EXPECT_EQ(form.Bar().HoverIndex, -1);
+    EXPECT_EQ(bar.faces[kNew], Face::Normal);
+    EXPECT_EQ(bar.faces[kOpen], Face::Disabled);
+}
+
+TEST_F(MainFormTest, WithoutADriveListOnlyAboutIsEnabled) {
+    test::FakePlatform empty;
+    empty.drivesFail = true;
+    test::FakeList emptyList;
+    MainForm bare(empty, emptyList, bar, dialogs, window, tray);
+    bare.Form_Load();
+    EXPECT_TRUE(emptyList.rows.empty());
+    EXPECT_EQ(bare.state.SelectedPartition, "");
+    EXPECT_EQ(bare.Bar().CommandEnabled, (Flags{false, false, false, false, false, true}));
+}
+
+TEST_F(MainFormTest, SelectionEnablesTheCommandsThatFitThePartition) {
+    SelectRow(1);
+    EXPECT_EQ(form.state.SelectedPartition, "D:");
+    EXPECT_EQ(form.Bar().CommandEnabled, (Flags{true, false, false, true, true, true}));
+    form.state.partitions.VaultOpen[1] = true;
+    SelectRow(1);
+    EXPECT_EQ(form.Bar().CommandEnabled, (Flags{true, true, false, true, true, true}));
+    EXPECT_EQ(bar.faces[kClose], Face::Normal);
+
+    platform.unreadable.insert('C');
+    SelectRow(0);
+    EXPECT_EQ(form.Bar().CommandEnabled, (Flags{true, false, false, true, true, true}))
+        << "an unreadable partition is treated as holding a vault";
+}
+
+TEST_F(MainFormTest, ReleasingADisabledButtonDoesNothing) {
+    bar.log.clear();
+    Release(kOpen);
+    EXPECT_TRUE(bar.log.empty());
+    EXPECT_TRUE(platform.commands.empty());
+    EXPECT_TRUE(platform.messages.empty());
+}
+
+TEST_F(MainFormTest, OpenWithoutPasswordGivesTheNoticeMapsAndReselectsTheFirstRow) {
+    SelectRow(1);
+    Release(kOpen);
+    EXPECT_EQ(Titles(), (std::vector<std::string>{"提示"}));
+    EXPECT_EQ(Lines(), (std::vector<std::string>{std::string(kSubst) + " G: D:\\Recycled\\Tovik",
+                                                 "Explorer.exe   G: "}));
+    EXPECT_EQ(list.rows[1], "D: 剩余12.35GB  已创建 D:=> G: ");
+    EXPECT_EQ(list.selected, 0);
+    EXPECT_EQ(form.state.SelectedPartition, "C:");
+
+    SelectRow(1);
+    Release(kOpen);
+    EXPECT_EQ(platform.messages.back().text, "此分区上的Tovik已经打开了，盘符是  G: ");
+    EXPECT_EQ(platform.messages.back().title, "Tovik");
+    EXPECT_EQ(platform.messages.back().flags, 64);
+    EXPECT_EQ(platform.commands.size(), 2u);
+}
+
+TEST_F(MainFormTest, OpenWithAWrongOrCancelledPasswordChangesNothing) {
+    platform.AddFile(kDPassword, "pw\r\n");
+    SelectRow(1);
+    dialogs.prompts = {"nope", std::nullopt};
+    Release(kOpen);
+    Release(kOpen);
+    EXPECT_EQ(dialogs.promptShown, 2);
+    EXPECT_EQ(Titles(), (std::vector<std::string>{"密码"}));
+    EXPECT_TRUE(platform.commands.empty());
+    EXPECT_EQ(list.selected, 1);
+    EXPECT_FALSE(form.state.partitions.VaultOpen[1]);
+}
+
+TEST_F(MainFormTest, APasswordTypedForOnePartitionNeverOpensAnother) {
+    platform.AddFile(kDPassword, "pw\r\n");
+    platform.AddFolder("C:\\Recycled");
+    platform.AddFolder("C:\\Recycled\\Tovik");
+    platform.AddFolder("C:\\Recycled\\Tovik\\Recycled");
+    platform.AddFile("C:\\Recycled\\Tovik\\Recycled\\Desktop.ini", "x\r\n");
+    SelectRow(1);
+    dialogs.prompts = {"pw"};
+    dialogs.whilePromptOpen = [&] { form.mnFileItems_Click(2); };  // rebuilds, selects C:
+    Release(kOpen);
+    EXPECT_EQ(Lines(), (std::vector<std::string>{std::string(kSubst) + " G: D:\\Recycled\\Tovik",
+                                                 "Explorer.exe   G: "}));
+    EXPECT_TRUE(form.state.partitions.VaultOpen[1]);
+    EXPECT_FALSE(form.state.partitions.VaultOpen[0]);
+}
+
+TEST_F(MainFormTest, CloseUnmapsWithoutAskingAndRebuilds) {
+    form.state.partitions.VaultOpen[1] = true;
+    SelectRow(1);
+    Release(kClose);
+    EXPECT_EQ(Lines(), (std::vector<std::string>{std::string(kSubst) + " G:   /d"}));
+    EXPECT_EQ(dialogs.promptShown, 0);
+    EXPECT_EQ(list.rows[1], "D: 剩余12.35GB  已创建 未打开");
+    EXPECT_EQ(list.selected, 0);
+}
+
+TEST_F(MainFormTest, NewCreatesRebuildsAndThenGivesTheNotice) {
+    platform.AddFolder("C:\\Recycled");
+    Release(kNew);
+    EXPECT_EQ(list.rows[0], "C: 剩余1.00GB  已创建 未打开");
+    EXPECT_EQ(list.selected, 0);
+    EXPECT_EQ(form.Bar().CommandEnabled, (Flags{true, false, false, true, true, true}));
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text, "此盘还没有设置密码，可在 [更改密码] 中设定。");
+    EXPECT_EQ(platform.messages[0].title, "提示");
+    EXPECT_GT(Index("ShowMessage 提示"), Index("MakeFolder C:\\Recycled\\Tovik"));
+}
+
+TEST_F(MainFormTest, NewWhereNothingCanBeMadeReportsAnErrorInsteadOfTheNotice) {
+    Release(kNew);
+    EXPECT_EQ(platform.Find("C:\\Recycled\\Tovik"), nullptr);
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text, "无法在此分区上创建Tovik。");
+    EXPECT_EQ(platform.messages[0].title, "错误");
+    EXPECT_EQ(platform.messages[0].flags, 48);
+    EXPECT_EQ(list.rows[0], "C: 剩余1.00GB  未创建");
+}
+
+TEST_F(MainFormTest, DeleteAsksThenUnmapsBeforeHandingTheTreeToTheShell) {
+    SelectRow(1);
+    platform.answers = {7};  // No
+    Release(kDelete);
+    EXPECT_EQ(Titles(), (std::vector<std::string>{"警告"}));
+    EXPECT_EQ(platform.messages[0].text,
+              "这将调用Windows系统功能永久删除相关文件,不可恢复!确定要继续吗?");
+    EXPECT_EQ(platform.messages[0].flags, 36);
+    EXPECT_TRUE(platform.shellDeletes.empty());
+    EXPECT_EQ(list.selected, 1);
+
+    form.state.partitions.VaultOpen[1] = true;
+    platform.answers = {kIdYes};
+    Release(kDelete);
+    EXPECT_EQ(Lines(), (std::vector<std::string>{std::string(kSubst) + " G:   /d"}));
+    EXPECT_LT(Index("RunCommandAndWait " + std::string(kSubst) + " G:   /d"),
+              Index("ShellDelete D:\\Recycled\\Tovik"));
+    EXPECT_EQ(list.rows[1], "D: 剩余12.35GB  未创建");
+    EXPECT_NE(platform.Find("D:\\Recycled"), nullptr);
+}
+
+TEST_F(MainFormTest, DeleteWithAWrongPasswordNeverAsks) {
+    platform.AddFile(kDPassword, "pw\r\n");
+    SelectRow(1);
+    dialogs.prompts = {"PW"};
+    Release(kDelete);
+    EXPECT_EQ(Titles(), (std::vector<std::string>{"密码"}));
+    EXPECT_TRUE(platform.shellDeletes.empty());
+}
+
+TEST_F(MainFormTest, PasswordAsksForTheCurrentOneOnlyWhenThereIsOne) {
+    SelectRow(1);
+    dialogs.setPasswordEntries = {{"a", "b"}, {"new", "new"}};
+    Release(kPassword);
+    EXPECT_EQ(dialogs.promptShown, 0);
+    EXPECT_EQ(dialogs.setPasswordShown, 1);
+    EXPECT_EQ(platform.Find(kDPassword)->bytes, "new\r\n");
+    EXPECT_EQ(Titles(), (std::vector<std::string>{"错误"}));
+
+    dialogs.prompts = {"wrong", "new"};
+    dialogs.setPasswordEntries = {{"newer", "newer"}};
+    Release(kPassword);
+    EXPECT_EQ(dialogs.setPasswordShown, 1);
+    Release(kPassword);
+    EXPECT_EQ(dialogs.promptShown, 2);
+    EXPECT_EQ(dialogs.setPasswordShown, 2);
+    EXPECT_EQ(platform.Find(kDPassword)->bytes, "newer\r\n");
+    EXPECT_EQ(list.selected, 1) << "the list is not rebuilt";
+}
+
+TEST_F(MainFormTest, TrayMenuRestoresClosesAllShowsAboutAndExits) {
+    form.state.partitions.VaultOpen = {true, true};
+    form.mnFileItems_Click(1);
+    form.mnFileItems_Click(4);
+    form.mnFileItems_Click(0);
+    EXPECT_EQ(window.log, (std::vector<std::string>{"ShowNormal"}));
+
+    SelectRow(1);
+    form.mnFileItems_Click(2);
+    EXPECT_EQ(Lines(), (std::vector<std::string>{std::string(kSubst) + " F:   /d",
+                                                 std::string(kSubst) + " G:   /d"}));
+    EXPECT_EQ(list.rows[1], "D: 剩余12.35GB  已创建 未打开");
+    EXPECT_EQ(list.selected, 0);
+
+    form.mnFileItems_Click(3);
+    EXPECT_EQ(dialogs.aboutShown, 1);
+    EXPECT_EQ(bar.faces[kAbout], Face::Hover);
+
+    form.mnFileItems_Click(5);
+    EXPECT_EQ(window.log.back(), "Unload");
+}
+
+TEST_F(MainFormTest, WithADialogOpenTheTrayBringsItForwardAndAboutWaits) {
+    window.modalOpen = true;
+    form.mnFileItems_Click(0);
+    form.RestoreFromTray();
+    form.mnFileItems_Click(3);
+    EXPECT_EQ(window.log, (std::vector<std::string>{"BringModalToFront", "BringModalToFront"}));
+    EXPECT_EQ(dialogs.aboutShown, 0);
+}
+
+TEST_F(MainFormTest, MinimisingHidesTheWindow) {
+    form.Form_Resize();
+    EXPECT_TRUE(window.log.empty());
+    window.minimized = true;
+    form.Form_Resize();
+    EXPECT_EQ(window.log, (std::vector<std::string>{"Hide"}));
+}
+
+TEST_F(MainFormTest, UnloadUnmapsEveryVaultBeforeRemovingTheIcon) {
+    form.state.partitions.VaultOpen = {true, true};
+    platform.calls.clear();
+    form.Form_QueryUnload();
+    EXPECT_EQ(Lines().size(), 2u);
+    const long icon = Index("TrayRemove");
+    ASSERT_GE(icon, 0);
+    EXPECT_LT(Index("RunCommandAndWait " + std::string(kSubst) + " G:   /d"), icon);
+    EXPECT_EQ(form.state.partitions.VaultOpen, (std::vector<bool>{false, false}));
+}
+
+TEST_F(MainFormTest, NothingIsMappedOnceTheProgramIsEnding) {
+    platform.AddFile(kDPassword, "pw\r\n");
+    SelectRow(1);
+    dialogs.prompts = {"pw"};
+    dialogs.whilePromptOpen = [&] { form.Form_QueryUnload(); };
+    Release(kOpen);
+    EXPECT_TRUE(platform.commands.empty());
+    EXPECT_FALSE(form.state.partitions.VaultOpen[1]);
+}
+
+}  // namespace
+}  // namespace tovik

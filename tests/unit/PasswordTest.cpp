@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include "FakePlatform.h"
+#include "FakeViews.h"
+#include "password/PasswordFile.h"
+
+namespace tovik {
+namespace {
+
+constexpr char kFile[] = "D:\\Recycled\\Tovik\\Recycled\\password.dat";
+
+class PasswordTest : public ::testing::Test {
+protected:
+    PasswordTest() {
+        platform.AddDrive('C', kDriveFixed);
+        platform.AddDrive('D', kDriveFixed);
+        platform.AddFolder("D:\\Recycled\\Tovik\\Recycled", 7);
+    }
+    bool Check(bool notice = false) {
+        return CheckPassword(platform, dialogs, entered, "D:", notice);
+    }
+    bool CheckWith(const std::string& stored, const std::string& typed) {
+        platform.AddFile(kFile, stored);
+        dialogs.prompts = {typed};
+        platform.messages.clear();
+        return Check();
+    }
+    test::FakePlatform platform;
+    test::FakeDialogs dialogs;
+    std::string entered;
+};
+
+TEST_F(PasswordTest, WithoutAFileEveryoneMayGoOnAndOnlyOpenIsToldSo) {
+    EXPECT_TRUE(Check(false));
+    EXPECT_TRUE(platform.messages.empty());
+    EXPECT_TRUE(Check(true));
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text, "此盘还没有设置密码，可在 [更改密码] 中设定。");
+    EXPECT_EQ(platform.messages[0].title, "提示");
+    EXPECT_EQ(platform.messages[0].flags, 64);
+    EXPECT_EQ(dialogs.promptShown, 0);
+
+    platform.AddFile(kFile, "secret\r\n", kHidden);
+    EXPECT_TRUE(Check(false)) << "a hidden password file counts as absent";
+    EXPECT_EQ(dialogs.promptShown, 0);
+}
+
+TEST_F(PasswordTest, ComparesTheFirstLineExactlyAfterTrimmingBlanksOnBothSides) {
+    EXPECT_TRUE(CheckWith("abc\r\n", "  abc "));
+    EXPECT_TRUE(CheckWith("  abc  \r\n", "abc"));
+    EXPECT_TRUE(CheckWith("abc\r\nsecond line\r\n", "abc"));
+    EXPECT_TRUE(CheckWith("abc", "abc")) << "no line end at all";
+    EXPECT_TRUE(CheckWith("密码\r\n", "密码"));
+    EXPECT_FALSE(CheckWith("abc\r\n", "ABC"));
+    EXPECT_FALSE(CheckWith("a bc\r\n", "abc"));
+    EXPECT_FALSE(CheckWith("abc\r\n", "abc\t"));
+    EXPECT_FALSE(CheckWith("abc\r\nxyz\r\n", "xyz"));
+    EXPECT_FALSE(CheckWith(std::string("ab\0c", 4) + "\r\n", "ab"));
+}
+
+TEST_F(PasswordTest, AnEmptyStoredLineIsMatchedByBlanksOnly) {
+    EXPECT_TRUE(CheckWith("", ""));
+    EXPECT_TRUE(CheckWith("\r\nabc\r\n", "   "));
+    EXPECT_FALSE(CheckWith("", "x"));
+}
+
+TEST_F(PasswordTest, AWrongEntryIsReportedOnceWithoutRetry) {
+    EXPECT_FALSE(CheckWith("abc\r\n", "abd"));
+    EXPECT_EQ(dialogs.promptShown, 1);
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text, "密码不正确！");
+    EXPECT_EQ(platform.messages[0].title, "密码");
+    EXPECT_EQ(platform.messages[0].flags, 4144);
+}
+
+TEST_F(PasswordTest, ClosingThePromptCancelsAndNeverComparesAnEarlierEntry) {
+    EXPECT_TRUE(CheckWith("abc\r\n", "abc"));
+    EXPECT_EQ(entered, "abc");
+    dialogs.prompts = {std::nullopt};
+    platform.messages.clear();
+    EXPECT_FALSE(Check());
+    EXPECT_TRUE(platform.messages.empty());
+}
+
+TEST_F(PasswordTest, FailsClosedWhenTheFileCannotBeProbedOrRead) {
+    const auto expectRefused = [&] {
+        dialogs.prompts = {"abc"};
+        platform.messages.clear();
+        EXPECT_FALSE(Check(true));
+        ASSERT_EQ(platform.messages.size(), 1u);
+        EXPECT_EQ(platform.messages[0].text, "无法读取此盘的密码文件，操作已取消。");
+        EXPECT_EQ(platform.messages[0].title, "密码");
+        EXPECT_EQ(platform.messages[0].flags, 4144);
+    };
+    platform.AddFile(kFile, std::string(kMaxFirstLineBytes + 1, 'a'));
+    expectRefused();
+    platform.AddFile(kFile, "abc\r\n");
+    platform.FailOn("ReadFirstLine");
+    expectRefused();
+
+    test::FakePlatform unreadable;
+    unreadable.AddDrive('D', kDriveFixed);
+    unreadable.unreadable.insert('D');
+    dialogs.prompts = {""};
+    EXPECT_FALSE(CheckPassword(unreadable, dialogs, entered, "D:", true));
+    ASSERT_EQ(unreadable.messages.size(), 1u);
+    EXPECT_EQ(unreadable.messages[0].text, "无法读取此盘的密码文件，操作已取消。");
+    EXPECT_EQ(dialogs.promptShown, 0);
+}
+
+TEST_F(PasswordTest, SavesTheTextAsTypedWithCrLf) {
+    ASSERT_TRUE(SavePassword(platform, "D:", "abc"));
+    EXPECT_EQ(platform.Find(kFile)->bytes, "abc\r\n");
+    ASSERT_TRUE(SavePassword(platform, "D:", " x "));
+    EXPECT_EQ(platform.Find(kFile)->bytes, " x \r\n");
+    EXPECT_EQ(platform.Find(std::string(kFile) + ".tmp"), nullptr);
+}
+
+TEST_F(PasswordTest, AFailedSaveKeepsTheOldFileWholeAndLeavesNoTemporary) {
+    platform.AddFile(kFile, "old\r\n");
+    platform.FailOn("MoveFileReplacing");
+    EXPECT_FALSE(SavePassword(platform, "D:", "new"));
+    EXPECT_EQ(platform.Find(kFile)->bytes, "old\r\n");
+    EXPECT_EQ(platform.Find(std::string(kFile) + ".tmp"), nullptr);
+
+    test::FakePlatform full;
+    full.AddDrive('D', kDriveFixed);
+    full.AddFolder("D:\\Recycled\\Tovik\\Recycled");
+    full.AddFile(kFile, "old\r\n");
+    full.FailOn("WriteTextFile");
+    EXPECT_FALSE(SavePassword(full, "D:", "new"));
+    EXPECT_EQ(full.Find(kFile)->bytes, "old\r\n");
+}
+
+TEST_F(PasswordTest, NewPasswordNeedsTwoEqualEntriesThatAreNotBlank) {
+    const auto press = [&](std::string first, std::string second) {
+        test::FakeSetPasswordView view;
+        view.first = std::move(first);
+        view.second = std::move(second);
+        platform.messages.clear();
+        AcceptNewPassword(platform, "D:", view);
+        return view;
+    };
+    for (const auto& [a, b] : std::vector<std::pair<std::string, std::string>>{
+             {"", ""}, {"   ", "   "}, {"abc", "ABC"}, {"abc", "abc "}}) {
+        const auto view = press(a, b);
+        EXPECT_FALSE(view.closed) << '"' << a << "\" / \"" << b << '"';
+        EXPECT_TRUE(view.focusedAndSelected);
+        ASSERT_EQ(platform.messages.size(), 1u);
+        EXPECT_EQ(platform.messages[0].text, "两次输入不一致！请重新输入。");
+        EXPECT_EQ(platform.messages[0].title, "错误");
+        EXPECT_EQ(platform.messages[0].flags, 64);
+        EXPECT_EQ(platform.Find(kFile), nullptr);
+    }
+
+    const auto saved = press(" pass", " pass");
+    EXPECT_TRUE(saved.closed);
+    EXPECT_TRUE(platform.messages.empty());
+    EXPECT_EQ(platform.Find(kFile)->bytes, " pass\r\n");
+}
+
+TEST_F(PasswordTest, ANewPasswordThatCannotBeSavedIsReportedAndTheDialogStays) {
+    platform.AddFile(kFile, "old\r\n", kReadOnly);
+    test::FakeSetPasswordView view;
+    view.first = view.second = "new";
+    AcceptNewPassword(platform, "D:", view);
+    EXPECT_FALSE(view.closed);
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text, "密码保存失败，原密码未改变。");
+    EXPECT_EQ(platform.messages[0].title, "错误");
+    EXPECT_EQ(platform.messages[0].flags, 48);
+    EXPECT_EQ(platform.Find(kFile)->bytes, "old\r\n");
+}
+
+}  // namespace
+}  // namespace tovik
