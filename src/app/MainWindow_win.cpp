@@ -1,0 +1,227 @@
+#include "app/MainWindow_win.h"
+
+#include <commctrl.h>
+
+#include "platform/win32/WinText.h"
+#include "resource.h"
+
+namespace tovik::win {
+
+namespace {
+constexpr wchar_t kClassName[] = L"TovikMain";
+constexpr wchar_t kCaption[] = L"我的Tovik V1.8";
+constexpr wchar_t kCredit[] = L"Tovik 开发组  2026";
+constexpr int kListId = 1001;
+constexpr TwipRect kClient{0, 0, 3990, 2925};
+constexpr TwipRect kList{960, 120, 2895, 2190};
+constexpr TwipRect kBanner{120, 2400, 3810, 435};
+constexpr TwipRect kCreditLabel{360, 2520, 3375, 255};
+
+RECT ToPixels(const Dpi& dpi, const TwipRect& r) { return dpi.Rect(r.left, r.top, r.width, r.height); }
+
+struct ModalSearch {
+    HWND exclude[2];
+    HWND found;
+};
+
+BOOL CALLBACK FindModal(HWND hwnd, LPARAM lParam) {
+    auto* search = reinterpret_cast<ModalSearch*>(lParam);
+    if (hwnd == search->exclude[0] || hwnd == search->exclude[1]) return TRUE;
+    if (!IsWindowVisible(hwnd) || !IsWindowEnabled(hwnd)) return TRUE;
+    search->found = hwnd;
+    return FALSE;
+}
+}  // namespace
+
+bool MainWindow::Create() {
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    dpi_ = Dpi::OfScreen();
+    font_.Reset(CreateDefaultFont(dpi_));
+    listBrush_.Reset(CreateSolidBrush(RGB(0, 192, 0)));
+    bigIcon_.Reset(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_TOVIK),
+                                                 IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                                 GetSystemMetrics(SM_CYICON), 0)));
+    smallIcon_.Reset(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_TOVIK),
+                                                   IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                   GetSystemMetrics(SM_CYSMICON), 0)));
+    menu_.Reset(LoadMenuW(instance, MAKEINTRESOURCEW(IDM_TRAY)));
+    banner_ = Picture::FromResource(IDR_BANNER);
+
+    RegisterClassOnce(kClassName, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)),
+                      bigIcon_.Get());
+    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+    if (!Window::Create(kClassName, kCaption, style, 0, CW_USEDEFAULT, CW_USEDEFAULT,
+                        CW_USEDEFAULT, CW_USEDEFAULT, nullptr)) {
+        return false;
+    }
+    const HWND hwnd = Handle();
+    PlaceByClientArea(hwnd, CW_USEDEFAULT, 0, dpi_.X(kClient.width), dpi_.Y(kClient.height));
+    SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.Get()));
+    SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.Get()));
+
+    // The list comes first, so that it leads the tab order and has the focus at the start.
+    const RECT r = ToPixels(dpi_, kList);
+    list_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", L"",
+                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY |
+                                LBS_NOINTEGRALHEIGHT,
+                            r.left, r.top, r.right - r.left, r.bottom - r.top, hwnd,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListId)), instance,
+                            nullptr);
+    SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
+    SetWindowSubclass(list_, ListProc, 1, reinterpret_cast<DWORD_PTR>(this));
+    lastFocus_ = list_;
+    return panel_.Create(hwnd, dpi_) && list_ != nullptr;
+}
+
+void MainWindow::Attach(MainForm& form) {
+    form_ = &form;
+    panel_.Attach(form);
+}
+
+void MainWindow::Show(int showCommand) {
+    ShowWindow(Handle(), showCommand);
+    UpdateWindow(Handle());
+    SetFocus(list_);
+}
+
+void MainWindow::Clear() { SendMessageW(list_, LB_RESETCONTENT, 0, 0); }
+
+void MainWindow::AddRow(std::string_view text) {
+    SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(text).c_str()));
+}
+
+bool MainWindow::Select(int row) {
+    return SendMessageW(list_, LB_SETCURSEL, static_cast<WPARAM>(row), 0) != LB_ERR;
+}
+
+int MainWindow::SelectedRow() {
+    return static_cast<int>(SendMessageW(list_, LB_GETCURSEL, 0, 0));
+}
+
+std::optional<std::string> MainWindow::RowText(int row) {
+    const LRESULT length = SendMessageW(list_, LB_GETTEXTLEN, static_cast<WPARAM>(row), 0);
+    if (length == LB_ERR) return std::nullopt;
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const LRESULT copied = SendMessageW(list_, LB_GETTEXT, static_cast<WPARAM>(row),
+                                        reinterpret_cast<LPARAM>(text.data()));
+    if (copied == LB_ERR) return std::nullopt;
+    text.resize(static_cast<std::size_t>(copied));
+    return Narrow(text);
+}
+
+// A dialog or message box of ours disables this window for as long as it is open.
+bool MainWindow::ModalOpen() { return Handle() && !IsWindowEnabled(Handle()); }
+
+void MainWindow::BringModalToFront() {
+    ModalSearch search{{Handle(), host_.Owner()}, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), FindModal, reinterpret_cast<LPARAM>(&search));
+    if (search.found) SetForegroundWindow(search.found);
+}
+
+void MainWindow::ShowNormal() {
+    if (IsIconic(Handle())) ShowWindow(Handle(), SW_RESTORE);
+    ShowWindow(Handle(), SW_SHOW);
+    SetForegroundWindow(Handle());
+    SetFocus(lastFocus_ ? lastFocus_ : list_);
+}
+
+bool MainWindow::IsMinimized() { return IsIconic(Handle()) != 0; }
+
+void MainWindow::Hide() { ShowWindow(Handle(), SW_HIDE); }
+
+// Every way of closing ends here, once: vaults and icon first, then the window.
+void MainWindow::Unload() {
+    if (unloaded_ || !Handle()) return;
+    unloaded_ = true;
+    if (form_) form_->Form_QueryUnload();
+    DestroyWindow(Handle());
+}
+
+// Image1, the banner, with the credit label Label1 over it.
+void MainWindow::Paint(HDC dc) {
+    banner_.Draw(dc, ToPixels(dpi_, kBanner));
+    RECT credit = ToPixels(dpi_, kCreditLabel);
+    SelectObjectScope font(dc, font_.Get());
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+    DrawTextW(dc, kCredit, -1, &credit, DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
+}
+
+bool MainWindow::OverBanner(LPARAM point) const {
+    const POINT p = PointFrom(point);
+    const RECT banner = ToPixels(dpi_, kBanner);
+    const RECT credit = ToPixels(dpi_, kCreditLabel);
+    return PtInRect(&banner, p) || PtInRect(&credit, p);
+}
+
+LRESULT CALLBACK MainWindow::ListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                      UINT_PTR id, DWORD_PTR data) {
+    auto* window = reinterpret_cast<MainWindow*>(data);
+    if (message == WM_MOUSEMOVE && window->form_) {
+        try {
+            window->form_->List1_MouseMove();
+        } catch (...) {
+        }
+    } else if (message == WM_NCDESTROY) {
+        RemoveWindowSubclass(hwnd, ListProc, id);
+    }
+    return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    const HWND hwnd = Handle();
+    switch (message) {
+        case WM_COMMAND: {
+            const int id = LOWORD(wParam);
+            if (reinterpret_cast<HWND>(lParam) == list_) {
+                if (HIWORD(wParam) == LBN_SELCHANGE && form_) form_->List1_Click();
+            } else if (lParam == 0 && id >= IDM_FILE_ITEM && id <= IDM_FILE_ITEM + 5 && form_) {
+                form_->mnFileItems_Click(id - IDM_FILE_ITEM);
+            }
+            return 0;
+        }
+        case WM_CTLCOLORLISTBOX: {
+            const HDC dc = reinterpret_cast<HDC>(wParam);
+            SetTextColor(dc, RGB(0, 64, 0));
+            SetBkColor(dc, RGB(0, 192, 0));
+            return reinterpret_cast<LRESULT>(listBrush_.Get());
+        }
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(hwnd, &ps);
+            Paint(dc);
+            EndPaint(hwnd, &ps);
+            return 0;
+        }
+        case WM_MOUSEMOVE:
+            if (form_ && !OverBanner(lParam)) form_->Form_MouseMove();
+            return 0;
+        case WM_SIZE:
+            if (form_) form_->Form_Resize();
+            return 0;
+        case WM_ACTIVATE:
+            // Keep the control that had the focus when the window is left, and give it back.
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                const HWND focus = GetFocus();
+                if (focus && IsChild(hwnd, focus)) lastFocus_ = focus;
+            } else if (!HIWORD(wParam)) {
+                SetFocus(lastFocus_ ? lastFocus_ : list_);
+            }
+            return 0;
+        case WM_CLOSE:
+            Unload();
+            return 0;
+        case WM_QUERYENDSESSION:
+            return TRUE;
+        case WM_ENDSESSION:
+            if (wParam) Unload();
+            return 0;
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return 0;
+        default:
+            return Window::HandleMessage(message, wParam, lParam);
+    }
+}
+
+}  // namespace tovik::win

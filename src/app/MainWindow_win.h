@@ -1,0 +1,65 @@
+// Form1: the main window with the partition list, the button panel and the banner.
+#pragma once
+
+#include "app/CommandPanel_win.h"
+#include "app/MainForm.h"
+#include "platform/win32/Dialog.h"
+#include "platform/win32/Handles.h"
+#include "platform/win32/Picture.h"
+#include "platform/win32/Window.h"
+
+namespace tovik::win {
+
+class MainWindow : public Window, public PartitionListView, public FormView {
+public:
+    explicit MainWindow(ModalHost& host) : host_(host) {}
+
+    // Creates the window and its controls, still hidden.
+    bool Create();
+    void Attach(MainForm& form);
+    void Show(int showCommand);
+
+    CommandPanel& Panel() { return panel_; }
+    HMENU TrayMenu() const { return GetSubMenu(menu_.Get(), 0); }
+    HICON SmallIcon() const { return smallIcon_.Get(); }
+
+    // List1.
+    void Clear() override;
+    void AddRow(std::string_view text) override;
+    bool Select(int row) override;
+    int SelectedRow() override;
+    std::optional<std::string> RowText(int row) override;
+
+    // The window itself.
+    bool ModalOpen() override;
+    void BringModalToFront() override;
+    void ShowNormal() override;
+    bool IsMinimized() override;
+    void Hide() override;
+    void Unload() override;
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    static LRESULT CALLBACK ListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                     UINT_PTR id, DWORD_PTR data);
+    void Paint(HDC dc);
+    bool OverBanner(LPARAM point) const;
+
+    ModalHost& host_;
+    MainForm* form_ = nullptr;
+    Dpi dpi_;
+    HWND list_ = nullptr;
+    HWND lastFocus_ = nullptr;
+    CommandPanel panel_;
+    Picture banner_;
+    UniqueFont font_;
+    UniqueBrush listBrush_;
+    UniqueIcon bigIcon_;
+    UniqueIcon smallIcon_;
+    UniqueMenu menu_;
+    bool unloaded_ = false;
+};
+
+}  // namespace tovik::win

@@ -1,0 +1,158 @@
+#include "password/PasswordDialogs_win.h"
+
+#include "platform/win32/Picture.h"
+#include "platform/win32/WinText.h"
+#include "resource.h"
+
+namespace tovik::win {
+
+namespace {
+enum ControlId : int {
+    kPromptOk = IDOK,
+    kPromptText = 1002,
+    kPromptLabel = 1003,
+    kPromptPicture = 1004,
+    kSetOk = 1101,  // not IDOK: Enter in a box must click nothing here
+    kSetCancel = 1102,
+    kSetFirst = 1103,
+    kSetSecond = 1104,
+    kSetFirstLabel = 1105,
+    kSetSecondLabel = 1106,
+};
+
+constexpr DWORD kPasswordBox = WS_TABSTOP | ES_PASSWORD | ES_AUTOHSCROLL;
+
+void UsePasswordCharacter(HWND box) { SendMessageW(box, EM_SETPASSWORDCHAR, L'#', 0); }
+
+void SetIcons(HWND dialog, HICON big, HICON small) {
+    SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+    SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+}
+}  // namespace
+
+std::string ControlText(HWND control) {
+    const int length = GetWindowTextLengthW(control);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(control, text.data(), length + 1)));
+    return Narrow(text);
+}
+
+std::optional<std::string> PasswordPromptDialog::Run() {
+    entered_.reset();
+    ShowModal(L"需要密码", 3630, 1560, 2760, 3750);
+    return entered_;
+}
+
+// Made in tab order: OK first, then the label and the box it names, so that the label's
+// access key leads into the box.
+void PasswordPromptDialog::OnInit() {
+    const HWND ok = AddControl(L"BUTTON", L"确定", WS_TABSTOP | BS_DEFPUSHBUTTON, kPromptOk,
+                               1320, 1080, 1215, 375);
+    AddControl(L"STATIC", L"请输入此盘的密码(&P)：", SS_LEFT, kPromptLabel, 840, 240, 2175, 255);
+    UsePasswordCharacter(AddControl(L"EDIT", L"", kPasswordBox, kPromptText, 240, 600, 2895,
+                                    375, WS_EX_CLIENTEDGE));
+    const HWND picture = AddControl(L"STATIC", L"", SS_ICON | SS_REALSIZEIMAGE, kPromptPicture,
+                                    120, 0, 480, 480);
+    picture_ = IconFromResource(IDR_KEYRING_PICTURE, 32);
+    SendMessageW(picture, STM_SETICON, reinterpret_cast<WPARAM>(picture_.Get()), 0);
+
+    bigIcon_ = IconFromResource(IDR_KEY_ICON, GetSystemMetrics(SM_CXICON));
+    smallIcon_ = IconFromResource(IDR_KEY_ICON, GetSystemMetrics(SM_CXSMICON));
+    SetIcons(Handle(), bigIcon_.Get(), smallIcon_.Get());
+    SendMessageW(Handle(), DM_SETDEFID, kPromptOk, 0);
+    SetFocus(ok);
+}
+
+// OK hands the text back unchanged; Esc and the close box are a cancel.
+bool PasswordPromptDialog::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
+    result = 0;
+    if (message == WM_COMMAND && LOWORD(wParam) == kPromptOk) {
+        entered_ = ControlText(Item(kPromptText));
+        Dialog::Close();
+        return true;
+    }
+    if ((message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) || message == WM_CLOSE) {
+        Dialog::Close();
+        return true;
+    }
+    return false;
+}
+
+void SetPasswordDialog::Run(const std::function<void(SetPasswordView&)>& onOk) {
+    onOk_ = &onOk;
+    ShowModal(L"更改密码", 4935, 1350, 2760, 3855);
+    onOk_ = nullptr;
+}
+
+// The labels are as big as their texts, as an auto-sized label is.
+void SetPasswordDialog::OnInit() {
+    const HWND ok =
+        AddControl(L"BUTTON", L"确定", WS_TABSTOP | BS_PUSHBUTTON, kSetOk, 3600, 120, 1215, 375);
+    AddControl(L"BUTTON", L"取消", WS_TABSTOP | BS_PUSHBUTTON, kSetCancel, 3600, 600, 1215, 375);
+    const HWND first = AddControl(L"STATIC", L"新密码", SS_LEFT | SS_NOPREFIX, kSetFirstLabel,
+                                  120, 240, 540, 180);
+    const HWND second = AddControl(L"STATIC", L"再次输入", SS_LEFT | SS_NOPREFIX,
+                                   kSetSecondLabel, 120, 720, 720, 180);
+    for (HWND label : {first, second}) {
+        HDC dc = GetDC(label);
+        SelectObjectScope font(dc, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
+        RECT text{0, 0, 0, 0};
+        const std::string caption = ControlText(label);
+        DrawTextW(dc, Widen(caption).c_str(), -1, &text, DT_CALCRECT | DT_SINGLELINE);
+        ReleaseDC(label, dc);
+        SetWindowPos(label, nullptr, 0, 0, text.right, text.bottom, SWP_NOMOVE | SWP_NOZORDER);
+    }
+    UsePasswordCharacter(AddControl(L"EDIT", L"", kPasswordBox, kSetFirst, 960, 120, 1935, 375,
+                                    WS_EX_CLIENTEDGE));
+    UsePasswordCharacter(AddControl(L"EDIT", L"", kPasswordBox, kSetSecond, 960, 600, 1935, 375,
+                                    WS_EX_CLIENTEDGE));
+
+    bigIcon_ = IconFromResource(IDR_PADLOCK_ICON, GetSystemMetrics(SM_CXICON));
+    smallIcon_ = IconFromResource(IDR_PADLOCK_ICON, GetSystemMetrics(SM_CXSMICON));
+    SetIcons(Handle(), bigIcon_.Get(), smallIcon_.Get());
+    SetFocus(ok);
+}
+
+std::string SetPasswordDialog::FirstEntry() { return ControlText(Item(kSetFirst)); }
+std::string SetPasswordDialog::SecondEntry() { return ControlText(Item(kSetSecond)); }
+
+void SetPasswordDialog::FocusFirstEntryAndSelectAll() {
+    const HWND box = Item(kSetFirst);
+    SendMessageW(Handle(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(box), TRUE);
+    SendMessageW(box, EM_SETSEL, 0, GetWindowTextLengthW(box));
+}
+
+// Neither button is the default or the cancel button: the Enter and Esc that a dialog turns
+// into IDOK and IDCANCEL are dropped. The close box is a cancel.
+bool SetPasswordDialog::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
+    result = 0;
+    switch (message) {
+        case DM_GETDEFID:
+            return true;
+        case WM_CLOSE:
+            Dialog::Close();
+            return true;
+        case WM_CTLCOLORSTATIC:
+            SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+            result = reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+            return true;
+        case WM_COMMAND:
+            switch (LOWORD(wParam)) {
+                case kSetOk:
+                    if (onOk_) (*onOk_)(*this);
+                    return true;
+                case kSetCancel:
+                    Dialog::Close();
+                    return true;
+                case IDOK:
+                case IDCANCEL:
+                    return true;
+                default:
+                    return false;
+            }
+        default:
+            return false;
+    }
+}
+
+}  // namespace tovik::win

@@ -1,0 +1,74 @@
+// Modal dialogs laid out in code from the designs' twips, and the host that shows them.
+#pragma once
+
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/win32/Handles.h"
+#include "platform/win32/Window.h"
+
+namespace tovik::win {
+
+// Shows dialogs modally without an owner form: every other window of the program is disabled
+// while one is open, and the showing call returns when it closes. The dialogs are owned by a
+// hidden window of their own, so they get no taskbar button.
+class ModalHost {
+public:
+    ModalHost();
+    ~ModalHost();
+    ModalHost(const ModalHost&) = delete;
+    ModalHost& operator=(const ModalHost&) = delete;
+
+    HWND Owner() const { return owner_; }
+    HWND Top() const { return frames_.empty() ? nullptr : frames_.back().dialog; }
+    void Run(HWND dialog);
+    void End(HWND dialog);
+
+private:
+    struct Frame {
+        HWND dialog;
+        HWND previousActive;
+        std::vector<HWND> disabled;
+    };
+    HWND owner_ = nullptr;
+    std::vector<Frame> frames_;
+};
+
+class Dialog {
+public:
+    Dialog(const Dialog&) = delete;
+    Dialog& operator=(const Dialog&) = delete;
+    virtual ~Dialog();
+
+    HWND Handle() const { return hwnd_; }
+
+protected:
+    explicit Dialog(ModalHost& host) : host_(host) {}
+
+    // Creates the dialog (hidden) and runs it until it closes. The client area has the given
+    // twips and opens with its top-left corner at the given screen twips.
+    void ShowModal(const wchar_t* title, int clientWidth, int clientHeight, int screenLeft,
+                   int screenTop);
+    void Close();
+
+    // Called once the window exists; create the controls here.
+    virtual void OnInit() = 0;
+    // Return true when the message was handled; `result` then goes back to the system.
+    virtual bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
+    HWND AddControl(const wchar_t* className, const wchar_t* text, DWORD style, int id,
+                    int left, int top, int width, int height, DWORD exStyle = 0);
+    HWND Item(int id) const { return GetDlgItem(hwnd_, id); }
+    const Dpi& Scale() const { return dpi_; }
+
+private:
+    static INT_PTR CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+    ModalHost& host_;
+    HWND hwnd_ = nullptr;
+    Dpi dpi_;
+    UniqueFont font_;
+};
+
+}  // namespace tovik::win

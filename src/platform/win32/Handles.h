@@ -1,0 +1,103 @@
+// Owners for the handles the program holds: each closes its handle once, and none is copied.
+#pragma once
+
+#include <windows.h>
+
+#include <type_traits>
+#include <utility>
+
+namespace tovik::win {
+
+// Kernel handles come back as null or as INVALID_HANDLE_VALUE on failure; both mean none.
+template <typename T, auto Close>
+class Unique {
+public:
+    Unique() = default;
+    explicit Unique(T handle) : handle_(handle) {}
+    Unique(Unique&& other) noexcept : handle_(std::exchange(other.handle_, T{})) {}
+    Unique& operator=(Unique&& other) noexcept {
+        if (this != &other) Reset(std::exchange(other.handle_, T{}));
+        return *this;
+    }
+    Unique(const Unique&) = delete;
+    Unique& operator=(const Unique&) = delete;
+    ~Unique() { Reset(); }
+
+    T Get() const { return handle_; }
+    explicit operator bool() const { return Valid(handle_); }
+    void Reset(T handle = T{}) {
+        if (Valid(handle_)) Close(handle_);
+        handle_ = handle;
+    }
+
+private:
+    static bool Valid(T handle) {
+        if constexpr (std::is_same_v<T, HANDLE>) {
+            return handle != nullptr && handle != INVALID_HANDLE_VALUE;
+        } else {
+            return handle != nullptr;
+        }
+    }
+    T handle_ = T{};
+};
+
+inline void CloseKernelHandle(HANDLE h) { ::CloseHandle(h); }
+inline void CloseFind(HANDLE h) { ::FindClose(h); }
+inline void DeleteGdiObject(HGDIOBJ h) { ::DeleteObject(h); }
+inline void DestroyIconHandle(HICON h) { ::DestroyIcon(h); }
+inline void DestroyMenuHandle(HMENU h) { ::DestroyMenu(h); }
+
+using UniqueHandle = Unique<HANDLE, CloseKernelHandle>;
+using UniqueFind = Unique<HANDLE, CloseFind>;
+using UniqueFont = Unique<HFONT, DeleteGdiObject>;
+using UniqueBrush = Unique<HBRUSH, DeleteGdiObject>;
+using UniqueBitmap = Unique<HBITMAP, DeleteGdiObject>;
+using UniqueIcon = Unique<HICON, DestroyIconHandle>;
+using UniqueMenu = Unique<HMENU, DestroyMenuHandle>;
+
+// A COM interface pointer that releases its reference.
+template <typename T>
+class ComRef {
+public:
+    ComRef() = default;
+    ComRef(ComRef&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
+    ComRef& operator=(ComRef&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            p_ = std::exchange(other.p_, nullptr);
+        }
+        return *this;
+    }
+    ComRef(const ComRef&) = delete;
+    ComRef& operator=(const ComRef&) = delete;
+    ~ComRef() { Reset(); }
+
+    T* Get() const { return p_; }
+    T* operator->() const { return p_; }
+    explicit operator bool() const { return p_ != nullptr; }
+    T** Put() {
+        Reset();
+        return &p_;
+    }
+    void Reset() {
+        if (p_) std::exchange(p_, nullptr)->Release();
+    }
+
+private:
+    T* p_ = nullptr;
+};
+
+// Selects a GDI object into a DC for a scope.
+class SelectObjectScope {
+public:
+    SelectObjectScope(HDC dc, HGDIOBJ object) : dc_(dc), old_(::SelectObject(dc, object)) {}
+    ~SelectObjectScope() { ::SelectObject(dc_, old_); }
+    SelectObjectScope(const SelectObjectScope&) = delete;
+    SelectObjectScope& operator=(const SelectObjectScope&) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ old_;
+};
+
+}  // namespace tovik::win

@@ -1,0 +1,215 @@
+#include "platform/win32/Win32Platform.h"
+
+#include <shellapi.h>
+
+#include "platform/win32/WinText.h"
+
+namespace tovik::win {
+
+namespace {
+
+// The logic's drive codes, from the system's drive types.
+int DriveTypeCode(UINT systemType) {
+    switch (systemType) {
+        case DRIVE_REMOVABLE: return kDriveRemovable;
+        case DRIVE_FIXED: return kDriveFixed;
+        case DRIVE_REMOTE: return kDriveNetwork;
+        case DRIVE_CDROM: return kDriveOptical;
+        case DRIVE_RAMDISK: return kDriveRamDisk;
+        default: return kDriveUnknown;
+    }
+}
+
+std::wstring RootOf(std::wstring_view path) {
+    if (path.size() >= 2 && path[1] == L':') return std::wstring(path.substr(0, 2)) + L"\\";
+    return {};
+}
+
+// Errors that mean "nothing there" rather than "cannot look".
+bool IsNothingThere(DWORD error) {
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+           error == ERROR_NO_MORE_FILES;
+}
+
+bool MatchesMask(DWORD attributes, int mask) {
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return false;
+    const DWORD bits = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    return (attributes & bits & ~static_cast<DWORD>(mask)) == 0;
+}
+
+std::optional<std::string> DirectoryFrom(UINT (*query)(LPWSTR, UINT)) {
+    const UINT needed = query(nullptr, 0);
+    if (needed == 0) return std::nullopt;
+    std::wstring buffer(needed, L'\0');
+    const UINT length = query(buffer.data(), needed);
+    if (length == 0 || length >= needed) return std::nullopt;
+    buffer.resize(length);
+    return Narrow(buffer);
+}
+
+UINT SystemDirectoryQuery(LPWSTR buffer, UINT size) { return GetSystemDirectoryW(buffer, size); }
+UINT WindowsDirectoryQuery(LPWSTR buffer, UINT size) { return GetWindowsDirectoryW(buffer, size); }
+
+UniqueHandle StartProcess(std::string_view commandLine, int showStyle) {
+    std::wstring line = Widen(commandLine);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = static_cast<WORD>(showStyle);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        return UniqueHandle();
+    }
+    CloseHandle(process.hThread);
+    return UniqueHandle(process.hProcess);
+}
+
+}  // namespace
+
+// A named mutex lives as long as the copy that made it; the name is per session, like the
+// copies a user can see.
+bool Win32Platform::AnotherInstanceRunning() {
+    instanceMutex_.Reset(CreateMutexW(nullptr, FALSE, L"Local\\Tovik.Instance.1"));
+    return instanceMutex_ && GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+std::optional<std::vector<Drive>> Win32Platform::Drives() {
+    const DWORD letters = GetLogicalDrives();
+    if (letters == 0) return std::nullopt;
+    std::vector<Drive> drives;
+    for (int i = 0; i < 26; ++i) {
+        if (!(letters & (1u << i))) continue;
+        const wchar_t root[] = {static_cast<wchar_t>(L'A' + i), L':', L'\\', L'\0'};
+        drives.push_back({static_cast<char>('A' + i), DriveTypeCode(GetDriveTypeW(root))});
+    }
+    return drives;
+}
+
+std::optional<std::uint64_t> Win32Platform::FreeSpace(std::string_view partition) {
+    ULARGE_INTEGER available{};
+    const std::wstring root = RootOf(Widen(partition));
+    if (root.empty() || !GetDiskFreeSpaceExW(root.c_str(), &available, nullptr, nullptr)) {
+        return std::nullopt;
+    }
+    return available.QuadPart;
+}
+
+std::optional<std::string> Win32Platform::FirstMatch(std::string_view pattern, int mask) {
+    const std::wstring wide = Widen(pattern);
+    const std::wstring root = RootOf(wide);
+    if (!root.empty() && GetDriveTypeW(root.c_str()) == DRIVE_NO_ROOT_DIR) return std::nullopt;
+    WIN32_FIND_DATAW data;
+    UniqueFind find(FindFirstFileW(wide.c_str(), &data));
+    if (!find) {
+        if (IsNothingThere(GetLastError())) return std::string();
+        return std::nullopt;
+    }
+    do {
+        if (MatchesMask(data.dwFileAttributes, mask)) return Narrow(data.cFileName);
+    } while (FindNextFileW(find.Get(), &data));
+    if (!IsNothingThere(GetLastError())) return std::nullopt;
+    return std::string();
+}
+
+bool Win32Platform::MakeFolder(std::string_view path) {
+    return CreateDirectoryW(Widen(path).c_str(), nullptr) != 0;
+}
+
+// Opened without replacing the file, then cut to nothing: a hidden or system file can be
+// rewritten, a read-only one cannot.
+bool Win32Platform::WriteTextFile(std::string_view path, std::string_view text) {
+    UniqueHandle file(CreateFileW(Widen(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file || !SetEndOfFile(file.Get())) return false;
+    const std::string bytes = ToAnsi(Widen(text)) + "\r\n";
+    DWORD written = 0;
+    return WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                     nullptr) &&
+           written == bytes.size() && FlushFileBuffers(file.Get());
+}
+
+bool Win32Platform::MoveFileReplacing(std::string_view source, std::string_view target) {
+    return MoveFileExW(Widen(source).c_str(), Widen(target).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool Win32Platform::RemoveFile(std::string_view path) {
+    return DeleteFileW(Widen(path).c_str()) != 0;
+}
+
+// Reads in pieces until the first CR, and never more than a line the program could have
+// written: a huge file costs one bounded read, not the whole file in memory.
+std::optional<std::string> Win32Platform::ReadFirstLine(std::string_view path) {
+    UniqueHandle file(CreateFileW(Widen(path).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return std::nullopt;
+    std::string line;
+    char chunk[16384];
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(file.Get(), chunk, sizeof chunk, &read, nullptr)) return std::nullopt;
+        const std::string_view piece(chunk, read);
+        const auto cr = piece.find('\r');
+        line.append(piece.substr(0, cr));
+        if (line.size() > kMaxFirstLineBytes) return std::nullopt;
+        if (cr != std::string_view::npos || read == 0) break;
+    }
+    return Narrow(FromAnsi(line));
+}
+
+bool Win32Platform::SetAttributes(std::string_view path, int attributes) {
+    const DWORD bits = attributes == 0 ? FILE_ATTRIBUTE_NORMAL : static_cast<DWORD>(attributes);
+    return SetFileAttributesW(Widen(path).c_str(), bits) != 0;
+}
+
+bool Win32Platform::RunCommand(std::string_view commandLine, int showStyle) {
+    return static_cast<bool>(StartProcess(commandLine, showStyle));
+}
+
+// A program that outlives the wait is stopped, so that it cannot finish its work later behind
+// the back of a caller that has already reported the failure.
+std::optional<int> Win32Platform::RunCommandAndWait(std::string_view commandLine, int showStyle,
+                                                    int timeoutMs) {
+    const UniqueHandle process = StartProcess(commandLine, showStyle);
+    if (!process) return std::nullopt;
+    if (WaitForSingleObject(process.Get(), static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0) {
+        TerminateProcess(process.Get(), 1);
+        WaitForSingleObject(process.Get(), 1000);
+        return std::nullopt;
+    }
+    DWORD code = 0;
+    if (!GetExitCodeProcess(process.Get(), &code)) return std::nullopt;
+    return static_cast<int>(code);
+}
+
+std::optional<std::string> Win32Platform::SystemDirectory() {
+    return DirectoryFrom(SystemDirectoryQuery);
+}
+
+std::optional<std::string> Win32Platform::WindowsDirectory() {
+    return DirectoryFrom(WindowsDirectoryQuery);
+}
+
+// One path, closed by the empty entry the shell's list format needs; no flags, so the shell
+// confirms on its own and deletes for good.
+bool Win32Platform::ShellDelete(std::string_view path) {
+    std::wstring from = Widen(path);
+    from.push_back(L'\0');
+    from.push_back(L'\0');
+    SHFILEOPSTRUCTW request{};
+    request.hwnd = main_;
+    request.wFunc = FO_DELETE;
+    request.pFrom = from.c_str();
+    request.fFlags = 0;
+    return SHFileOperationW(&request) == 0;
+}
+
+int Win32Platform::ShowMessage(std::string_view text, std::string_view title, int flags) {
+    const HWND owner = owner_ ? owner_() : main_;
+    return MessageBoxW(owner, Widen(text).c_str(), Widen(title).c_str(),
+                       static_cast<UINT>(flags));
+}
+
+}  // namespace tovik::win

@@ -1,0 +1,44 @@
+// The platform services on Windows.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+
+#include "platform/Platform.h"
+#include "platform/win32/Handles.h"
+
+namespace tovik::win {
+
+class Win32Platform : public Platform {
+public:
+    // The window that owns message boxes and the shell's delete windows: the open dialog if
+    // there is one, else the main window.
+    void SetOwnerSource(std::function<HWND()> owner) { owner_ = std::move(owner); }
+    void SetMainWindow(HWND main) { main_ = main; }
+
+    bool AnotherInstanceRunning() override;
+    std::optional<std::vector<Drive>> Drives() override;
+    std::optional<std::uint64_t> FreeSpace(std::string_view partition) override;
+    std::optional<std::string> FirstMatch(std::string_view pattern, int mask) override;
+    bool MakeFolder(std::string_view path) override;
+    bool WriteTextFile(std::string_view path, std::string_view text) override;
+    bool MoveFileReplacing(std::string_view source, std::string_view target) override;
+    bool RemoveFile(std::string_view path) override;
+    std::optional<std::string> ReadFirstLine(std::string_view path) override;
+    bool SetAttributes(std::string_view path, int attributes) override;
+    bool RunCommand(std::string_view commandLine, int showStyle) override;
+    std::optional<int> RunCommandAndWait(std::string_view commandLine, int showStyle,
+                                         int timeoutMs) override;
+    std::optional<std::string> SystemDirectory() override;
+    std::optional<std::string> WindowsDirectory() override;
+    bool ShellDelete(std::string_view path) override;
+    int ShowMessage(std::string_view text, std::string_view title, int flags) override;
+
+private:
+    UniqueHandle instanceMutex_;
+    std::function<HWND()> owner_;
+    HWND main_ = nullptr;
+};
+
+}  // namespace tovik::win

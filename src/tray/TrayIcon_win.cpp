@@ -1,0 +1,90 @@
+#include "tray/TrayIcon_win.h"
+
+#include <algorithm>
+
+#include "platform/win32/WinText.h"
+
+namespace tovik::win {
+
+namespace {
+constexpr wchar_t kTrayProperty[] = L"Tovik.Tray";
+}
+
+Win32Tray::Win32Tray(HWND form, HMENU menu, HICON icon)
+    : form_(form), menu_(menu), icon_(icon),
+      taskbarCreated_(RegisterWindowMessageW(L"TaskbarCreated")) {}
+
+// The hook goes in before the icon exists, so that no click of the icon can reach the window
+// unhooked. One record serves every call; its size is the oldest version's, which every
+// shell takes.
+void Win32Tray::TrayAdd() {
+    SetPropW(form_, kTrayProperty, this);
+    previous_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+        form_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Win32Tray::TrayWindowProc)));
+    data_.cbSize = NOTIFYICONDATAW_V1_SIZE;
+    data_.hWnd = form_;
+    data_.uID = 0;
+    data_.hIcon = icon_;
+    data_.uFlags = NIF_MESSAGE | NIF_ICON;
+    data_.uCallbackMessage = kTrayCallbackMessage;
+    Shell_NotifyIconW(NIM_ADD, &data_);
+}
+
+// The tip is left-aligned in its field: the text, one NUL, then blanks to the end.
+void Win32Tray::TraySetTip(std::string_view text) {
+    constexpr std::size_t kField = 64;
+    std::wstring tip = Widen(text).substr(0, kField - 1);
+    tip.push_back(L'\0');
+    tip.resize(kField, L' ');
+    std::copy(tip.begin(), tip.end(), data_.szTip);
+    data_.uFlags = NIF_TIP;
+    Shell_NotifyIconW(NIM_MODIFY, &data_);
+}
+
+void Win32Tray::TrayRemove() {
+    data_.uFlags = 0;
+    Shell_NotifyIconW(NIM_DELETE, &data_);
+    if (previous_) {
+        SetWindowLongPtrW(form_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous_));
+        previous_ = nullptr;
+    }
+    RemovePropW(form_, kTrayProperty);
+}
+
+// The pop-up closes when the user clicks elsewhere only if its window is in front while it
+// is shown and gets a message after it.
+void Win32Tray::ShowMenu() {
+    POINT pointer{};
+    GetCursorPos(&pointer);
+    SetForegroundWindow(form_);
+    TrackPopupMenu(menu_, 0, pointer.x, pointer.y, 0, form_, nullptr);
+    PostMessageW(form_, WM_NULL, 0, 0);
+}
+
+LRESULT CALLBACK Win32Tray::TrayWindowProc(HWND hwnd, UINT message, WPARAM wParam,
+                                           LPARAM lParam) {
+    auto* tray = static_cast<Win32Tray*>(GetPropW(hwnd, kTrayProperty));
+    if (!tray || !tray->previous_) return DefWindowProcW(hwnd, message, wParam, lParam);
+    const WNDPROC previous = tray->previous_;
+    try {
+        if (message == kTrayCallbackMessage && lParam == WM_LBUTTONUP) {
+            if (tray->restore_) tray->restore_();
+            return 0;
+        }
+        if (message == kTrayCallbackMessage && lParam == WM_RBUTTONUP) {
+            tray->ShowMenu();
+            return 0;
+        }
+        // A restarted shell has forgotten the icon; without it a hidden window could never
+        // come back.
+        if (message == tray->taskbarCreated_) {
+            tray->data_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+            Shell_NotifyIconW(NIM_ADD, &tray->data_);
+        }
+    } catch (...) {
+        return 0;
+    }
+    return CallWindowProcW(previous, hwnd, message, wParam, lParam);
+}
+
+}  // namespace tovik::win
