@@ -1,0 +1,52 @@
+"""Start-up: the partition list under Wine, and a single running copy."""
+
+import time
+import unittest
+
+from tovik_e2e import MAIN_TITLE, Drive, Scene, TovikTest, free_space_texts, make_vault
+
+GB = 12_345_678_901  # the free space of the tmpfs behind D:, about 12.35 GB
+
+
+class StartupTest(TovikTest):
+    def standard_scene(self):
+        return Scene(self.session, Drive("d", "hd", size=GB, recycled=True),
+                     Drive("e", "cdrom"), name="standard")
+
+    def test_fixed_partitions_are_listed_with_free_space_and_vault_state(self):
+        scene = self.standard_scene()
+        tovik = self.run_tovik(scene)
+        rows, selected = tovik.rows()
+        self.assertEqual(len(rows), 2, rows)
+        self.assertEqual(selected, 0)
+        self.assertEqual(rows[0], "C:" + free_space_texts(scene.path("c")) + "  未创建")
+        self.assertEqual(rows[1], "D:" + free_space_texts(scene.path("d")) + "  未创建")
+        self.assertEqual(rows[1], "D: 剩余12.35GB  未创建")
+
+    def test_a_vault_laid_out_by_hand_shows_as_created_and_not_open(self):
+        tovik = self.run_tovik(self.standard_scene(),
+                               prepare=lambda scene: make_vault(scene.path("d")))
+        rows, _ = tovik.rows()
+        self.assertEqual(rows[1], "D: 剩余12.35GB  已创建 未打开")
+
+    def test_a_second_copy_ends_at_once_without_a_window(self):
+        tovik = self.run_tovik(self.standard_scene())
+        second = tovik.start_second()
+        second.wait(20)
+        self.assertEqual(second.returncode, 0)
+        time.sleep(1)
+        self.assertEqual(len(tovik.visible_titled(MAIN_TITLE)), 1)
+        self.assertIsNone(tovik.process.poll(), "the first copy must go on running")
+        tovik.rows()
+
+    def test_only_optical_and_network_drives_give_an_empty_list(self):
+        scene = Scene(self.session, Drive("c", "network"), Drive("e", "cdrom"),
+                      Drive("n", "network"), name="no-fixed")
+        tovik = self.run_tovik(scene)
+        rows, selected = tovik.rows()
+        self.assertEqual(rows, [])
+        self.assertEqual(selected, -1)
+
+
+if __name__ == "__main__":
+    unittest.main()

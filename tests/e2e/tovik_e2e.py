@@ -1,0 +1,437 @@
+"""Runs the real Tovik.exe under wine64 in Xvfb and works it from outside with driver.exe.
+
+One session per test run: an Xvfb display and a fresh Wine prefix in the build tree, made by
+`python3 tovik_e2e.py setup` and removed by `... teardown` (CTest fixtures). Each test then
+lays out a scene (the drives and what is on them), starts Tovik.exe and drives it.
+"""
+
+import json
+import os
+import pathlib
+import shutil
+import subprocess
+import sys
+import time
+import unittest
+
+WINE = "/usr/lib/wine/wine64"
+WINESERVER = "/usr/lib/wine/wineserver"
+
+EXE = pathlib.Path(os.environ.get("TOVIK_EXE", "Tovik.exe"))
+TOOLS = pathlib.Path(os.environ.get("TOVIK_E2E_TOOLS", "."))
+WORK = pathlib.Path(os.environ.get("TOVIK_E2E_WORK", "/tmp/tovik-e2e"))
+STATE = WORK / "session.json"
+
+MAIN_TITLE = "我的Tovik V1.8"
+
+
+def hexs(text):
+    """Non-ASCII arguments travel to Windows programs as hex of their UTF-8 bytes."""
+    return text.encode("utf-8").hex()
+
+
+def format_free_space(available):
+    """The free-space piece of a row, as the program writes it."""
+    hundredths, rest = divmod(available, 10_000_000)
+    if rest >= 5_000_000:
+        hundredths += 1
+    return " 剩余%d.%02dGB" % divmod(hundredths, 100)
+
+
+def free_space_texts(path):
+    st = os.statvfs(path)
+    return format_free_space(st.f_bavail * st.f_frsize)
+
+
+# ---------------------------------------------------------------------------------------------
+# The session: display and prefix
+
+
+def _free_display():
+    for number in range(90, 140):
+        if not os.path.exists("/tmp/.X11-unix/X%d" % number) and not os.path.exists(
+                "/tmp/.X%d-lock" % number):
+            return ":%d" % number
+    raise RuntimeError("no free X display")
+
+
+def _reg_file(path, text):
+    """regedit takes UTF-16 files with a BOM, which keeps the Chinese names intact."""
+    path.write_bytes(b"\xff\xfe" + ("Windows Registry Editor Version 5.00\r\n\r\n" + text)
+                     .replace("\n", "\r\n").replace("\r\r\n", "\r\n").encode("utf-16-le"))
+
+
+_PREFIX_SETTINGS = r"""
+[HKEY_CURRENT_USER\Software\Wine\Explorer]
+"Desktop"="shell"
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]
+"shell"="1024x768"
+
+[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
+"SimSun"="WenQuanYi Zen Hei"
+"宋体"="WenQuanYi Zen Hei"
+
+[HKEY_CURRENT_USER\Software\Wine\WineDbg]
+"ShowCrashDialog"=dword:00000000
+
+[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink]
+"Tahoma"=hex(7):{link}
+"MS Shell Dlg"=hex(7):{link}
+"Microsoft Sans Serif"=hex(7):{link}
+"""
+
+
+def _multi_string(*items):
+    data = "".join(item + "\0" for item in items) + "\0"
+    return ",".join("%02x" % b for b in data.encode("utf-16-le"))
+
+
+class Session:
+    """The display and the Wine prefix that every test of a run shares."""
+
+    def __init__(self, state):
+        self.display = state["display"]
+        self.prefix = pathlib.Path(state["prefix"])
+        self.xvfb_pid = state.get("xvfb_pid")
+
+    @property
+    def drive_c(self):
+        return self.prefix / "drive_c"
+
+    def env(self):
+        env = dict(os.environ)
+        env.update(WINEPREFIX=str(self.prefix), WINEARCH="win64", WINEDEBUG="-all",
+                   WINELOADER=WINE, DISPLAY=self.display, LC_ALL="zh_CN.UTF-8",
+                   LANG="zh_CN.UTF-8")
+        return env
+
+    def wine(self, *args, timeout=60, check=False, stdin=None):
+        return subprocess.run([WINE, *args], env=self.env(), capture_output=True,
+                              timeout=timeout, check=check, stdin=stdin)
+
+    def start(self, *args):
+        return subprocess.Popen([WINE, *args], env=self.env(), stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL, start_new_session=True)
+
+    def regedit(self, text):
+        # The work folder lies outside the prefix; C:\ is the one drive every scene keeps.
+        _reg_file(self.drive_c / "settings.reg", text)
+        self.wine("regedit", "/S", "C:\\settings.reg", timeout=120)
+
+    def kill_server(self):
+        subprocess.run([WINESERVER, "-k"], env=self.env(), capture_output=True, timeout=60)
+        subprocess.run([WINESERVER, "-w"], env=self.env(), capture_output=True, timeout=60)
+
+    def screenshot(self, path):
+        subprocess.run(["import", "-window", "root", str(path)],
+                       env=dict(os.environ, DISPLAY=self.display), capture_output=True,
+                       timeout=60)
+        return path
+
+    # -- set-up and tear-down, run once per test run by CTest's fixtures
+
+    @staticmethod
+    def setup():
+        Session.teardown(quiet=True)
+        if WORK.exists():
+            shutil.rmtree(WORK)
+        WORK.mkdir(parents=True)
+        display = _free_display()
+        xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1024x768x24", "-nolisten",
+                                 "tcp"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                start_new_session=True)
+        for _ in range(100):
+            if os.path.exists("/tmp/.X11-unix/X" + display[1:]):
+                break
+            time.sleep(0.1)
+        state = {"display": display, "prefix": str(WORK / "prefix"), "xvfb_pid": xvfb.pid}
+        STATE.write_text(json.dumps(state))
+        session = Session(state)
+        started = time.monotonic()
+        session.wine("wineboot", "-i", timeout=300)
+        link = _multi_string("wqy-zenhei.ttc,WenQuanYi Zen Hei")
+        session.regedit(_PREFIX_SETTINGS.replace("{link}", link))
+        system32 = session.drive_c / "windows" / "system32"
+        shutil.copyfile(TOOLS / "subst.exe", system32 / "subst.exe")
+        tools = session.drive_c / "e2e"
+        tools.mkdir(exist_ok=True)
+        shutil.copyfile(TOOLS / "driver.exe", tools / "driver.exe")
+        session.kill_server()
+        print("prefix ready in %.1f s on display %s" % (time.monotonic() - started, display))
+
+    @staticmethod
+    def teardown(quiet=False):
+        if not STATE.exists():
+            return
+        state = json.loads(STATE.read_text())
+        session = Session(state)
+        session.kill_server()
+        Scene.unmount_all()
+        if session.xvfb_pid:
+            try:
+                os.kill(session.xvfb_pid, 15)
+            except ProcessLookupError:
+                pass
+        STATE.unlink()
+        if not quiet:
+            print("session ended")
+
+    @staticmethod
+    def load():
+        return Session(json.loads(STATE.read_text()))
+
+
+# ---------------------------------------------------------------------------------------------
+# Scenes: drives and what lies on them
+
+
+class Drive:
+    """A drive letter of the scene: its Wine type ("hd", "cdrom", "network", "floppy") and,
+    for a partition of its own, the size of the tmpfs behind it (so its free space is
+    known), or None for a plain folder."""
+
+    def __init__(self, letter, kind="hd", size=None, recycled=False):
+        self.letter = letter.lower()
+        self.kind = kind
+        self.size = size
+        self.recycled = recycled
+        self.path = None
+
+
+class Scene:
+    """Lays out the drives of one test. C: stays the prefix's own drive unless a Drive("c")
+    with another type is given."""
+
+    MOUNTS = WORK / "mounts.txt"
+
+    def __init__(self, session, *drives, name="scene"):
+        self.session = session
+        self.drives = {d.letter: d for d in drives}
+        self.root = WORK / "scenes" / name
+
+    def path(self, letter):
+        letter = letter.lower()
+        if letter == "c":
+            return self.session.drive_c
+        return self.drives[letter].path
+
+    def apply(self):
+        self.session.kill_server()
+        Scene.unmount_all()
+        if self.root.exists():
+            shutil.rmtree(self.root)
+        dosdevices = self.session.prefix / "dosdevices"
+        for link in dosdevices.iterdir():
+            if len(link.name) == 2 and link.name[1] == ":" and link.name != "c:":
+                link.unlink()
+        registry = ["[-HKEY_LOCAL_MACHINE\\Software\\Wine\\Drives]",
+                    "[HKEY_LOCAL_MACHINE\\Software\\Wine\\Drives]"]
+        for drive in self.drives.values():
+            registry.append('"%s:"="%s"' % (drive.letter, drive.kind))
+            if drive.letter == "c":
+                continue
+            drive.path = self.root / drive.letter
+            drive.path.mkdir(parents=True)
+            if drive.size:
+                self._mount(drive)
+            (dosdevices / (drive.letter + ":")).symlink_to(drive.path)
+            if drive.recycled:
+                (drive.path / "Recycled").mkdir()
+        self.session.regedit("\n".join(registry) + "\n")
+        for name in ("subst-log.txt", "explorer-log.txt", "subst-mode.txt"):
+            (self.session.drive_c / name).unlink(missing_ok=True)
+        self.session.kill_server()
+        return self
+
+    def _mount(self, drive):
+        result = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=%d" % drive.size, "tmpfs",
+                                 str(drive.path)], capture_output=True)
+        if result.returncode == 0:
+            with open(Scene.MOUNTS, "a") as mounts:
+                mounts.write(str(drive.path) + "\n")
+
+    @staticmethod
+    def unmount_all():
+        if Scene.MOUNTS.exists():
+            for line in Scene.MOUNTS.read_text().split():
+                subprocess.run(["umount", "-l", line], capture_output=True)
+            Scene.MOUNTS.unlink()
+
+    def subst_log(self):
+        log = self.session.drive_c / "subst-log.txt"
+        if not log.exists():
+            return []
+        return [line for line in log.read_bytes().decode("utf-8").split("\r\n") if line]
+
+    def explorer_log(self):
+        log = self.session.drive_c / "explorer-log.txt"
+        if not log.exists():
+            return []
+        return [line for line in log.read_bytes().decode("utf-8").split("\r\n") if line]
+
+    def subst_mode(self, mode):
+        (self.session.drive_c / "subst-mode.txt").write_text(mode + "\r\n")
+
+    def subst_path(self):
+        return "C:\\windows\\system32\\subst.exe"
+
+
+def make_vault(root):
+    """A vault laid out by hand, as the program makes it."""
+    vault = root / "Recycled" / "Tovik"
+    (vault / "我的Tovik").mkdir(parents=True)
+    (vault / "Recycled").mkdir()
+    (vault / "我的Tovik" / "Desktop.ini").write_bytes(
+        b"[.ShellClassInfo]\r\nIconFile=%SystemRoot%\\system32\\SHELL32.dll\r\nIconIndex = 44\r\n")
+    (vault / "Recycled" / "Desktop.ini").write_bytes(
+        b"[.ShellClassInfo]\r\nCLSID={645FF040-5081-101B-9F08-00AA002F954E}\r\n")
+    return vault
+
+
+# ---------------------------------------------------------------------------------------------
+# The program and the driver
+
+
+class DriverError(AssertionError):
+    pass
+
+
+class Tovik:
+    """One run of Tovik.exe in a scene, and driver.exe to work it."""
+
+    def __init__(self, scene):
+        self.scene = scene
+        self.session = scene.session
+        self.process = None
+        self.folder = self.session.drive_c / "tovik"
+
+    def start(self, wait=True, standin_explorer=True):
+        self.folder.mkdir(exist_ok=True)
+        shutil.copyfile(EXE, self.folder / "Tovik.exe")
+        explorer = self.folder / "explorer.exe"
+        if standin_explorer:
+            shutil.copyfile(TOOLS / "explorer.exe", explorer)
+        elif explorer.exists():
+            explorer.unlink()
+        self.process = self.session.start("C:\\tovik\\Tovik.exe")
+        if wait:
+            self.main = self.wait(MAIN_TITLE, timeout=30000)
+        return self
+
+    def start_second(self):
+        return self.session.start("C:\\tovik\\Tovik.exe")
+
+    def exited(self, timeout=10):
+        try:
+            self.process.wait(timeout)
+            return True
+        except subprocess.TimeoutExpired:
+            return False
+
+    def stop(self):
+        if self.process and self.process.poll() is None:
+            self.session.kill_server()
+            self.process.wait(30)
+
+    # -- driver.exe
+
+    def driver(self, *args, timeout=60, check=True):
+        result = self.session.wine("C:\\e2e\\driver.exe", *[str(a) for a in args],
+                                   timeout=timeout)
+        out = result.stdout.decode("utf-8", "replace")
+        if check and result.returncode != 0:
+            raise DriverError("driver %s failed (%d): %s %s" % (
+                " ".join(str(a) for a in args), result.returncode, out,
+                result.stderr.decode("utf-8", "replace")))
+        return out
+
+    def wait(self, title, timeout=10000):
+        return self.driver("wait", "title:" + hexs(title), timeout).strip()
+
+    def wait_gone(self, title, timeout=10000):
+        return self.driver("wait-gone", "title:" + hexs(title), timeout, check=False)
+
+    def windows(self):
+        rows = []
+        for line in self.driver("windows").splitlines():
+            fields = line.split("\t")
+            if len(fields) >= 6:
+                rows.append({"handle": fields[0], "pid": fields[1], "visible": fields[2] == "1",
+                             "enabled": fields[3] == "1", "class": fields[4],
+                             "title": fields[5]})
+        return rows
+
+    def visible_titled(self, title):
+        return [w for w in self.windows() if w["title"] == title and w["visible"]]
+
+    def info(self, spec):
+        values = {}
+        for line in self.driver("info", spec).splitlines():
+            key, _, value = line.partition("=")
+            values[key] = value
+        return values
+
+    def rows(self):
+        """The list's rows and the selected row index."""
+        lines = self.driver("list-rows", self.main).split("\n")
+        selected = int(lines[0].split("=")[1])
+        count = int(lines[1].split("=")[1])
+        return [unescape(line) for line in lines[2:2 + count]], selected
+
+    def message_box(self, timeout=10000):
+        values = {}
+        for line in self.driver("msgbox", timeout).splitlines():
+            key, _, value = line.partition("=")
+            values[key] = unescape(value)
+        return values
+
+    def no_message_box(self, timeout=1500):
+        return self.driver("msgbox", timeout, check=False).strip() == ""
+
+    def press(self, window, text):
+        self.driver("press", window, hexs(text))
+
+
+def unescape(text):
+    return text.replace("\\t", "\t").replace("\\r", "\r").replace("\\n", "\n").replace(
+        "\\\\", "\\")
+
+
+class TovikTest(unittest.TestCase):
+    """Base of the end-to-end tests: a session, and Tovik stopped after each test."""
+
+    session = None
+
+    @classmethod
+    def setUpClass(cls):
+        cls.session = Session.load()
+
+    def setUp(self):
+        self.tovik = None
+
+    def tearDown(self):
+        if self.tovik:
+            if any(error for _, error in getattr(self._outcome, "errors", [])
+                   if error is not None):
+                shot = WORK / ("fail-%s.png" % self.id().split(".")[-1])
+                self.session.screenshot(shot)
+                print("screenshot: %s" % shot, file=sys.stderr)
+            self.tovik.stop()
+
+    def run_tovik(self, scene, prepare=None, **kwargs):
+        """Lays out the scene, lets `prepare` put files on it, and starts the program."""
+        scene.apply()
+        if prepare:
+            prepare(scene)
+        self.tovik = Tovik(scene).start(**kwargs)
+        return self.tovik
+
+
+if __name__ == "__main__":
+    if sys.argv[1:] == ["setup"]:
+        Session.setup()
+    elif sys.argv[1:] == ["teardown"]:
+        Session.teardown()
+    else:
+        sys.exit("usage: tovik_e2e.py setup|teardown")
