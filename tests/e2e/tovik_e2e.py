@@ -11,6 +11,7 @@ import pathlib
 import shutil
 import subprocess
 import sys
+import tempfile
 import time
 import unittest
 
@@ -53,6 +54,19 @@ def _free_display():
                 "/tmp/.X%d-lock" % number):
             return ":%d" % number
     raise RuntimeError("no free X display")
+
+
+def start_xvfb():
+    """A display of our own; returns its name and the server's pid."""
+    display = _free_display()
+    xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                            start_new_session=True)
+    for _ in range(100):
+        if os.path.exists("/tmp/.X11-unix/X" + display[1:]):
+            break
+        time.sleep(0.1)
+    return display, xvfb.pid
 
 
 def _reg_file(path, text):
@@ -107,8 +121,17 @@ class Session:
         return env
 
     def wine(self, *args, timeout=60, check=False, stdin=None):
-        return subprocess.run([WINE, *args], env=self.env(), capture_output=True,
-                              timeout=timeout, check=check, stdin=stdin)
+        # Output goes through files, not pipes: the first Wine program of a scene starts the
+        # wineserver and the system services, which inherit its handles and would keep a pipe
+        # open long after the program itself has ended.
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            process = subprocess.run([WINE, *args], env=self.env(), stdout=out, stderr=err,
+                                     timeout=timeout, check=check, stdin=stdin)
+            out.seek(0)
+            err.seek(0)
+            process.stdout = out.read()
+            process.stderr = err.read()
+        return process
 
     def start(self, *args):
         return subprocess.Popen([WINE, *args], env=self.env(), stdout=subprocess.DEVNULL,
@@ -131,34 +154,34 @@ class Session:
 
     # -- set-up and tear-down, run once per test run by CTest's fixtures
 
+    def make_prefix(self):
+        """A fresh prefix with the CJK fonts linked, the virtual desktop with its tray, and
+        our stand-in subst.exe in system32 (Wine's own maps nothing)."""
+        started = time.monotonic()
+        self.wine("wineboot", "-i", timeout=300)
+        link = _multi_string("wqy-zenhei.ttc,WenQuanYi Zen Hei")
+        self.regedit(_PREFIX_SETTINGS.replace("{link}", link))
+        system32 = self.drive_c / "windows" / "system32"
+        shutil.copyfile(TOOLS / "subst.exe", system32 / "subst.exe")
+        tools = self.drive_c / "e2e"
+        tools.mkdir(exist_ok=True)
+        shutil.copyfile(TOOLS / "driver.exe", tools / "driver.exe")
+        self.kill_server()
+        return time.monotonic() - started
+
+    # -- set-up and tear-down, run once per test run by CTest's fixtures
+
     @staticmethod
     def setup():
         Session.teardown(quiet=True)
         if WORK.exists():
             shutil.rmtree(WORK)
         WORK.mkdir(parents=True)
-        display = _free_display()
-        xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1024x768x24", "-nolisten",
-                                 "tcp"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                start_new_session=True)
-        for _ in range(100):
-            if os.path.exists("/tmp/.X11-unix/X" + display[1:]):
-                break
-            time.sleep(0.1)
-        state = {"display": display, "prefix": str(WORK / "prefix"), "xvfb_pid": xvfb.pid}
+        display, xvfb_pid = start_xvfb()
+        state = {"display": display, "prefix": str(WORK / "prefix"), "xvfb_pid": xvfb_pid}
         STATE.write_text(json.dumps(state))
-        session = Session(state)
-        started = time.monotonic()
-        session.wine("wineboot", "-i", timeout=300)
-        link = _multi_string("wqy-zenhei.ttc,WenQuanYi Zen Hei")
-        session.regedit(_PREFIX_SETTINGS.replace("{link}", link))
-        system32 = session.drive_c / "windows" / "system32"
-        shutil.copyfile(TOOLS / "subst.exe", system32 / "subst.exe")
-        tools = session.drive_c / "e2e"
-        tools.mkdir(exist_ok=True)
-        shutil.copyfile(TOOLS / "driver.exe", tools / "driver.exe")
-        session.kill_server()
-        print("prefix ready in %.1f s on display %s" % (time.monotonic() - started, display))
+        seconds = Session(state).make_prefix()
+        print("prefix ready in %.1f s on display %s" % (seconds, display))
 
     @staticmethod
     def teardown(quiet=False):
@@ -216,10 +239,11 @@ class Scene:
             return self.session.drive_c
         return self.drives[letter].path
 
-    def apply(self):
+    def apply(self, fresh=True):
+        """Makes the drives; `fresh=False` keeps what earlier runs left on them."""
         self.session.kill_server()
         Scene.unmount_all()
-        if self.root.exists():
+        if fresh and self.root.exists():
             shutil.rmtree(self.root)
         dosdevices = self.session.prefix / "dosdevices"
         for link in dosdevices.iterdir():
@@ -232,12 +256,12 @@ class Scene:
             if drive.letter == "c":
                 continue
             drive.path = self.root / drive.letter
-            drive.path.mkdir(parents=True)
+            drive.path.mkdir(parents=True, exist_ok=True)
             if drive.size:
                 self._mount(drive)
             (dosdevices / (drive.letter + ":")).symlink_to(drive.path)
             if drive.recycled:
-                (drive.path / "Recycled").mkdir()
+                (drive.path / "Recycled").mkdir(exist_ok=True)
         self.session.regedit("\n".join(registry) + "\n")
         for name in ("subst-log.txt", "explorer-log.txt", "subst-mode.txt"):
             (self.session.drive_c / name).unlink(missing_ok=True)

@@ -1,0 +1,45 @@
+# Shared by scripts/run and scripts/test: the packages the builds and Wine need, and the three
+# builds. Every step is a quick no-op when it has been done already.
+
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build="$top/build"
+
+packages=(cmake ninja-build g++ libgtest-dev g++-mingw-w64-x86-64 g++-mingw-w64-i686
+          wine64 xvfb fonts-wqy-zenhei imagemagick python3)
+
+install_missing() {
+    local missing=()
+    for package in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" ||
+            missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}" >/dev/null
+}
+
+# configure <folder> [cmake arguments...]
+configure() {
+    local folder=$1
+    shift
+    if [ ! -f "$build/$folder/build.ninja" ]; then
+        cmake -S "$top" -B "$build/$folder" -G Ninja -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+    fi
+}
+
+build_windows() {
+    local arch
+    for arch in "$@"; do
+        configure "win-$arch" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-$arch.cmake"
+        cmake --build "$build/win-$arch"
+    done
+}
+
+build_native() {
+    configure native -DTOVIK_WIN64_DIR="$build/win-x86_64"
+    cmake --build "$build/native"
+}
