@@ -26,9 +26,7 @@ install_missing() {
 configure() {
     local folder=$1
     shift
-    if [ ! -f "$build/$folder/build.ninja" ]; then
-        cmake -S "$top" -B "$build/$folder" -G Ninja -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
-    fi
+    cmake -S "$top" -B "$build/$folder" -G Ninja -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
 }
 
 build_windows() {
@@ -40,6 +38,6 @@ build_windows() {
 }
 
 build_native() {
-    configure native -DTOVIK_WIN64_DIR="$build/win-x86_64"
+    configure native -DTOVIK_WIN64_DIR="$build/win-x86_64" -DTOVIK_WIN32_DIR="$build/win-i686"
     cmake --build "$build/native"
 }
