@@ -416,6 +416,63 @@ class Tovik:
     def press(self, window, text):
         self.driver("press", window, hexs(text))
 
+    def children(self, window):
+        """The child windows: handle, class, id, visible, text and rect (in the parent's
+        client area, left top right bottom)."""
+        found = []
+        for line in self.driver("children", window).splitlines():
+            fields = line.split("\t")
+            if len(fields) >= 6:
+                found.append({"handle": fields[0], "class": fields[1], "id": int(fields[2]),
+                              "visible": fields[3] == "1", "text": unescape(fields[4]),
+                              "rect": tuple(int(v) for v in fields[5].split())})
+        return found
+
+    def child(self, window, class_name):
+        return next(c for c in self.children(window) if c["class"] == class_name)
+
+    def pixel(self, window, x, y):
+        return tuple(int(v) for v in self.driver("pixel", window, x, y).strip().split(","))
+
+    def mouse(self, action, window, x, y, button="left"):
+        self.driver("mouse", action, window, x, y, button)
+
+    def rect(self, window, key="rect"):
+        return tuple(int(v) for v in self.info(window)[key].split())
+
+    # -- the command bar at 96 DPI: image i is 50 x 22 pixels at (0, 24 i) of the panel, and its
+    # label lies 50 twips lower, over (0, 24 i + 3) to (50, 24 i + 25).
+
+    FACES = {"normal": (23, 139, 3), "hover": (93, 172, 68), "disabled": (133, 133, 133)}
+
+    @property
+    def panel(self):
+        if not getattr(self, "_panel", None):
+            self._panel = self.child(self.main, "TovikCommandPanel")["handle"]
+        return self._panel
+
+    def face(self, index):
+        """The face button `index` shows, from a pixel at its left edge, clear of the caption."""
+        colour = self.pixel(self.panel, 3, 24 * index + 11)
+        return min(self.FACES, key=lambda name: sum(
+            (a - b) ** 2 for a, b in zip(colour, self.FACES[name])))
+
+    def faces(self):
+        return [self.face(i) for i in range(6)]
+
+    def wait_faces(self, expected, timeout=5):
+        """The faces once they equal `expected` (a list of six names), or as they are when
+        the time is up: a repaint follows the input a little later."""
+        deadline = time.monotonic() + timeout
+        while True:
+            faces = self.faces()
+            if faces == expected or time.monotonic() > deadline:
+                return faces
+            time.sleep(0.1)
+
+    def over_label(self, index, action="move"):
+        self.mouse(action, self.panel, 25, 24 * index + 14)
+
 
 def unescape(text):
     return text.replace("\\t", "\t").replace("\\r", "\r").replace("\\n", "\n").replace(

@@ -446,11 +446,14 @@ void send_mouse_event(POINT screen, DWORD button_flags) {
 
 // Under Wine the host pointer catches up with a synthesised move only a
 // little later, and meanwhile the target may get one stray move back to the
-// old spot. Letting that pass before a button event keeps the stray move
-// from landing between a press and its release.
+// old spot. So the move is made again once that has passed: the target then
+// ends up with the pointer where it was sent, and a button event that follows
+// cannot have a stray move between the press and its release.
 void mouse_move(POINT screen) {
     send_mouse_event(screen, 0);
     Sleep(100);
+    send_mouse_event(screen, 0);
+    Sleep(50);
 }
 
 void mouse_button(POINT screen, DWORD button_flags) {
