@@ -27,6 +27,7 @@ def main():
     if not display:
         display, xvfb_pid = start_xvfb()
     session = Session({"display": display, "prefix": str(work / "prefix")})
+    Session.make_locale()
     if not (session.prefix / "system.reg").exists():
         print("Making the demo Wine prefix in %s" % session.prefix)
         session.make_prefix()

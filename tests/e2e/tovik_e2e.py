@@ -22,6 +22,9 @@ EXE = pathlib.Path(os.environ.get("TOVIK_EXE", "Tovik.exe"))
 TOOLS = pathlib.Path(os.environ.get("TOVIK_E2E_TOOLS", "."))
 WORK = pathlib.Path(os.environ.get("TOVIK_E2E_WORK", "/tmp/tovik-e2e"))
 STATE = WORK / "session.json"
+# Wine names files on the Linux side in the locale's character set; without a real zh_CN.UTF-8
+# locale that is ASCII, and a folder such as 我的Tovik cannot be made at all.
+LOCALE = WORK / "locale"
 
 MAIN_TITLE = "我的Tovik V1.8"
 
@@ -117,7 +120,7 @@ class Session:
         env = dict(os.environ)
         env.update(WINEPREFIX=str(self.prefix), WINEARCH="win64", WINEDEBUG="-all",
                    WINELOADER=WINE, DISPLAY=self.display, LC_ALL="zh_CN.UTF-8",
-                   LANG="zh_CN.UTF-8")
+                   LANG="zh_CN.UTF-8", LOCPATH=str(LOCALE))
         return env
 
     def wine(self, *args, timeout=60, check=False, stdin=None):
@@ -154,10 +157,18 @@ class Session:
 
     # -- set-up and tear-down, run once per test run by CTest's fixtures
 
+    @staticmethod
+    def make_locale():
+        if not (LOCALE / "zh_CN.UTF-8" / "LC_CTYPE").exists():
+            LOCALE.mkdir(parents=True, exist_ok=True)
+            subprocess.run(["localedef", "-i", "zh_CN", "-f", "UTF-8",
+                            str(LOCALE / "zh_CN.UTF-8")], check=True, capture_output=True)
+
     def make_prefix(self):
         """A fresh prefix with the CJK fonts linked, the virtual desktop with its tray, and
         our stand-in subst.exe in system32 (Wine's own maps nothing)."""
         started = time.monotonic()
+        Session.make_locale()
         self.wine("wineboot", "-i", timeout=300)
         link = _multi_string("wqy-zenhei.ttc,WenQuanYi Zen Hei")
         self.regedit(_PREFIX_SETTINGS.replace("{link}", link))
@@ -472,6 +483,33 @@ class Tovik:
 
     def over_label(self, index, action="move"):
         self.mouse(action, self.panel, 25, 24 * index + 14)
+
+    def command(self, index):
+        """A click on command button `index`: the release runs its command."""
+        self.over_label(index, "click")
+
+    def select_row(self, row):
+        """A click on row `row` of the list, as a user selects a partition."""
+        box = self.child(self.main, "ListBox")["handle"]
+        height = int(self.driver("send", box, 0x1A1, 0, 0))  # LB_GETITEMHEIGHT
+        self.mouse("click", box, 50, height * row + height // 2)
+
+    def answer(self, button="确定", timeout=10000):
+        """Waits for a message box, presses one of its buttons and returns what it said."""
+        box = self.message_box(timeout)
+        self.press(box["handle"], button)
+        self.wait_gone_handle(box["handle"])
+        return box
+
+    def wait_gone_handle(self, handle, timeout=10000):
+        self.driver("wait-gone", handle, timeout)
+
+    def file(self, letter, *parts):
+        return self.scene.path(letter).joinpath("Recycled", "Tovik", *parts)
+
+    def attributes(self, windows_path):
+        """A file's or folder's attribute bits as Wine reports them to programs."""
+        return int(self.driver("attrib", hexs(windows_path)))
 
 
 def unescape(text):

@@ -1085,6 +1085,48 @@ bool is_message_box(HWND hwnd) {
            }) != nullptr;
 }
 
+// Which of the system's icons a message box shows. Icon handles do not
+// travel between processes under Wine, so the icon on screen is compared
+// pixel by pixel with each system icon drawn here on the same background.
+std::wstring icon_kind(HWND icon_control) {
+    RECT r = window_rect(icon_control);
+    const int size = GetSystemMetrics(SM_CXICON);
+    WindowDc screen(nullptr);
+    HDC shown = CreateCompatibleDC(screen.get());
+    HDC drawn = CreateCompatibleDC(screen.get());
+    HBITMAP shown_bits = CreateCompatibleBitmap(screen.get(), size, size);
+    HBITMAP drawn_bits = CreateCompatibleBitmap(screen.get(), size, size);
+    HGDIOBJ old_shown = SelectObject(shown, shown_bits);
+    HGDIOBJ old_drawn = SelectObject(drawn, drawn_bits);
+    BitBlt(shown, 0, 0, size, size, screen.get(), r.left, r.top, SRCCOPY);
+    HBRUSH background = CreateSolidBrush(GetPixel(shown, 0, 0));
+    const std::pair<LPCWSTR, const wchar_t*> kinds[] = {
+        {IDI_EXCLAMATION, L"exclamation"}, {IDI_ASTERISK, L"information"},
+        {IDI_QUESTION, L"question"}, {IDI_HAND, L"error"}};
+    std::wstring kind = L"other";
+    for (const auto& [id, name] : kinds) {
+        RECT all{0, 0, size, size};
+        FillRect(drawn, &all, background);
+        DrawIconEx(drawn, 0, 0, LoadIconW(nullptr, id), size, size, 0, nullptr, DI_NORMAL);
+        int differing = 0;
+        for (int y = 0; y < size; ++y)
+            for (int x = 0; x < size; ++x)
+                if (GetPixel(drawn, x, y) != GetPixel(shown, x, y)) ++differing;
+        if (differing < size * size / 20) {
+            kind = name;
+            break;
+        }
+    }
+    DeleteObject(background);
+    SelectObject(shown, old_shown);
+    SelectObject(drawn, old_drawn);
+    DeleteObject(shown_bits);
+    DeleteObject(drawn_bits);
+    DeleteDC(shown);
+    DeleteDC(drawn);
+    return kind;
+}
+
 int cmd_msgbox(const Args& args) {
     require_args(args, 0, 1);
     HWND box = nullptr;
@@ -1096,14 +1138,14 @@ int cmd_msgbox(const Args& args) {
         throw Failure("no message box appeared");
 
     std::wstring text;
-    bool icon = false;
+    std::wstring icon = L"none";
     std::vector<HWND> buttons;
     for (HWND child : descendants(box)) {
         if (has_class(child, L"Static")) {
             if (control_id(child) == kMessageBoxTextId) text = control_text(child);
             if ((GetWindowLongPtrW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
                 IsWindowVisible(child))
-                icon = true;
+                icon = icon_kind(child);
         } else if (has_class(child, L"Button") && IsWindowVisible(child)) {
             buttons.push_back(child);
         }
@@ -1117,7 +1159,8 @@ int cmd_msgbox(const Args& args) {
 
     emit(L"title=" + escape_controls(caption(box)));
     emit(L"text=" + escape_controls(text));
-    emit(std::wstring(L"icon=") + (icon ? L"present" : L"none"));
+    emit(L"icon=" + icon);
+    emit(L"topmost=" + dec((GetWindowLongPtrW(box, GWL_EXSTYLE) & WS_EX_TOPMOST) ? 1 : 0));
     emit(L"buttons=" + join(labels, L","));
     emit(L"handle=" + hex(box));
     emit(L"pid=" + dec(window_pid(box)));
@@ -1389,6 +1432,14 @@ int cmd_wait_exit(const Args& args) {
     return kExitOk;
 }
 
+int cmd_attrib(const Args& args) {
+    require_args(args, 1, 1);
+    DWORD attributes = GetFileAttributesW(decode_hex_text(args[0]).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) throw Failure("no such file or folder");
+    emit(dec(attributes));
+    return kExitOk;
+}
+
 int cmd_dosdevice(const Args& args) {
     require_args(args, 1, 1);
     std::wstring letter = args[0].substr(0, 1);
@@ -1436,8 +1487,9 @@ Exit status: 0 success, 1 failure or timeout (reason on stderr), 2 bad usage.
   list-rows <win>                     first list box: selected=<i>, count=<n>,
                                       then one row text per line
   msgbox [timeout_ms]                 wait for a message box; print title=
-                                      text= icon=present|none buttons=<a,b>
-                                      handle= pid=
+                                      text= icon=none|exclamation|information|
+                                      question|error|other topmost=0|1
+                                      buttons=<a,b> handle= pid=
   press <win> <hex text>|id:<n>       click a button (BM_CLICK, posted);
                                       fails if it is disabled
   settext <win> id:<n>|index:<k> <hex text>
@@ -1475,6 +1527,8 @@ Exit status: 0 success, 1 failure or timeout (reason on stderr), 2 bad usage.
   alive <pid>                         exit 0 if the process is running
   wait-exit <pid> [timeout_ms]        wait until the process has exited
   dosdevice <letter>                  print what the drive letter maps to
+  attrib <hex path>                   print the attribute bits of a file or
+                                      folder (decimal)
   sleep <ms>
 )";
 
@@ -1507,6 +1561,7 @@ const std::map<std::wstring, Command, std::less<>>& commands() {
         {L"alive", cmd_alive},
         {L"wait-exit", cmd_wait_exit},
         {L"dosdevice", cmd_dosdevice},
+        {L"attrib", cmd_attrib},
         {L"sleep", cmd_sleep},
     };
     return table;
