@@ -89,6 +89,9 @@ _PREFIX_SETTINGS = r"""
 "SimSun"="WenQuanYi Zen Hei"
 "宋体"="WenQuanYi Zen Hei"
 
+[HKEY_CURRENT_USER\Software\Wine\DllOverrides]
+"subst.exe"="native"
+
 [HKEY_CURRENT_USER\Software\Wine\WineDbg]
 "ShowCrashDialog"=dword:00000000
 
@@ -413,6 +416,16 @@ class Tovik:
         selected = int(lines[0].split("=")[1])
         count = int(lines[1].split("=")[1])
         return [unescape(line) for line in lines[2:2 + count]], selected
+
+    def wait_rows(self, row, text, timeout=10):
+        """Row `row` once it reads `text`, or as it reads when the time is up."""
+        deadline = time.monotonic() + timeout
+        while True:
+            rows, _ = self.rows()
+            found = rows[row] if row < len(rows) else None
+            if found == text or time.monotonic() > deadline:
+                return found
+            time.sleep(0.1)
 
     def message_box(self, timeout=10000):
         values = {}
