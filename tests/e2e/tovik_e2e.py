@@ -355,6 +355,7 @@ class Tovik:
         self.process = self.session.start("C:\\tovik\\Tovik.exe")
         if wait:
             self.main = self.wait(MAIN_TITLE, timeout=30000)
+            self.pid = self.info(self.main)["pid"]  # Windows' own number for the process
         return self
 
     def start_second(self):
