@@ -5,7 +5,7 @@ top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$top/build"
 
 packages=(cmake ninja-build g++ libgtest-dev g++-mingw-w64-x86-64 g++-mingw-w64-i686
-          wine64 xvfb fonts-wqy-zenhei locales imagemagick python3)
+          wine64 xvfb fonts-wqy-zenhei locales imagemagick python3 python3-pil)
 
 install_missing() {
     local missing=()
