@@ -5,6 +5,7 @@ set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
 
 add_executable(Tovik WIN32
   src/main_win.cpp
+  src/platform/win32/LibraryErrors.cpp
   src/platform/win32/WinText.cpp
   src/platform/win32/Win32Platform.cpp
   src/platform/win32/Window.cpp
