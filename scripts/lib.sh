@@ -5,7 +5,8 @@ top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$top/build"
 
 packages=(cmake ninja-build g++ libgtest-dev g++-mingw-w64-x86-64 g++-mingw-w64-i686
-          wine64 xvfb fonts-wqy-zenhei locales imagemagick python3 python3-pil)
+          wine64 xvfb fonts-wqy-zenhei locales imagemagick python3 python3-pil
+          clang libclang-rt-14-dev)
 
 install_missing() {
     local missing=()
@@ -37,7 +38,14 @@ build_windows() {
     done
 }
 
+# The libFuzzer targets, built with clang and the sanitizers.
+build_fuzz() {
+    CC=clang CXX=clang++ configure fuzz -DTOVIK_FUZZ=ON
+    cmake --build "$build/fuzz"
+}
+
 build_native() {
-    configure native -DTOVIK_WIN64_DIR="$build/win-x86_64" -DTOVIK_WIN32_DIR="$build/win-i686"
+    configure native -DTOVIK_WIN64_DIR="$build/win-x86_64" -DTOVIK_WIN32_DIR="$build/win-i686" \
+        -DTOVIK_FUZZ_DIR="$build/fuzz"
     cmake --build "$build/native"
 }

@@ -42,9 +42,6 @@ enum MessageBoxFlag : int {
 constexpr int kIdOk = 1;
 constexpr int kIdYes = 6;
 
-// A first line longer than this is not a line the program wrote; reading it fails.
-constexpr std::size_t kMaxFirstLineBytes = 1 << 20;
-
 class Platform {
 public:
     virtual ~Platform() = default;

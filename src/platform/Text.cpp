@@ -9,4 +9,20 @@ std::string_view TrimBlanks(std::string_view text) {
     return text.substr(first, last - first + 1);
 }
 
+// Whatever the file holds after the first line is never looked at, and neither is a line
+// past the limit: a file of any size costs at most one limit's worth of reading.
+bool FirstLineReader::Feed(std::string_view piece) {
+    if (complete_ || line_.size() > kMaxFirstLineBytes) return false;
+    const auto cr = piece.find('\r');
+    piece = piece.substr(0, cr);
+    line_.append(piece.substr(0, kMaxFirstLineBytes + 1 - line_.size()));
+    complete_ = cr != std::string_view::npos;
+    return !complete_ && line_.size() <= kMaxFirstLineBytes;
+}
+
+std::optional<std::string> FirstLineReader::Line() const {
+    if (line_.size() > kMaxFirstLineBytes) return std::nullopt;
+    return line_;
+}
+
 }  // namespace tovik

@@ -1,9 +1,29 @@
 // Small text helpers shared by the logic.
 #pragma once
 
+#include <cstddef>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace tovik {
+
+// A first line longer than this is not a line the program wrote; reading it fails.
+constexpr std::size_t kMaxFirstLineBytes = 1 << 20;
+
+// Collects the first line of a file as its bytes come in: everything before the first CR, or
+// all of it when there is none.
+class FirstLineReader {
+public:
+    // Takes the next piece of the file; false once no more is needed.
+    bool Feed(std::string_view piece);
+    // The line; nullopt when it is longer than kMaxFirstLineBytes.
+    std::optional<std::string> Line() const;
+
+private:
+    std::string line_;
+    bool complete_ = false;
+};
 
 // Removes the space character (and nothing else) at both ends.
 std::string_view TrimBlanks(std::string_view text);

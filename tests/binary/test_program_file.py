@@ -156,6 +156,10 @@ class I686ProgramFile(ProgramFileChecks, unittest.TestCase):
     magic = 0x10B    # PE32
 
 
+    def test_stays_small(self):
+        self.assertLessEqual(len(self.pe.data), 200 * 1024)
+
+
 class X86_64ProgramFile(ProgramFileChecks, unittest.TestCase):
     path = os.environ.get("TOVIK_EXE_X86_64")
     machine = 0x8664

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/Text.h"
+
 namespace tovik::test {
 
 namespace {
@@ -159,9 +161,9 @@ bool FakePlatform::RemoveFile(std::string_view path) {
 std::optional<std::string> FakePlatform::ReadFirstLine(std::string_view path) {
     const Entry* entry = Find(std::string(path));
     if (Fails("ReadFirstLine", path) || !entry || entry->folder) return std::nullopt;
-    const std::string line = entry->bytes.substr(0, entry->bytes.find('\r'));
-    if (line.size() > kMaxFirstLineBytes) return std::nullopt;
-    return line;
+    FirstLineReader reader;
+    reader.Feed(entry->bytes);
+    return reader.Line();
 }
 
 bool FakePlatform::SetAttributes(std::string_view path, int attributes) {

@@ -3,6 +3,7 @@
 #include "FakePlatform.h"
 #include "FakeViews.h"
 #include "password/PasswordFile.h"
+#include "platform/Text.h"
 
 namespace tovik {
 namespace {
@@ -173,4 +174,29 @@ TEST_F(PasswordTest, ANewPasswordThatCannotBeSavedIsReportedAndTheDialogStays) {
 }
 
 }  // namespace
+TEST(FirstLine, EndsAtTheFirstCrWhereverThePiecesBreakAndNeverGrowsPastTheLimit) {
+    FirstLineReader split;
+    EXPECT_TRUE(split.Feed("ab"));
+    EXPECT_FALSE(split.Feed("c\rdef\r\n"));
+    EXPECT_FALSE(split.Feed("more"));
+    EXPECT_EQ(split.Line(), "abc");
+
+    FirstLineReader noCr;
+    noCr.Feed(std::string("a\0b\n\xff", 5));
+    EXPECT_EQ(noCr.Line(), std::string("a\0b\n\xff", 5));
+    EXPECT_EQ(FirstLineReader().Line(), "");
+
+    FirstLineReader atLimit;
+    atLimit.Feed(std::string(kMaxFirstLineBytes, 'x'));
+    atLimit.Feed("\r");
+    EXPECT_EQ(atLimit.Line()->size(), kMaxFirstLineBytes);
+
+    // A file that never ends its line is read no further than just past the limit.
+    FirstLineReader endless;
+    std::size_t pieces = 0;
+    while (endless.Feed(std::string(65536, 'x'))) ++pieces;
+    EXPECT_EQ(pieces, kMaxFirstLineBytes / 65536);
+    EXPECT_EQ(endless.Line(), std::nullopt);
+}
+
 }  // namespace tovik

@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include "platform/Text.h"
 #include "platform/win32/WinText.h"
 
 namespace tovik::win {
@@ -145,18 +146,15 @@ std::optional<std::string> Win32Platform::ReadFirstLine(std::string_view path) {
                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return std::nullopt;
-    std::string line;
+    FirstLineReader reader;
     char chunk[16384];
-    for (;;) {
-        DWORD read = 0;
+    DWORD read = 0;
+    do {
         if (!ReadFile(file.Get(), chunk, sizeof chunk, &read, nullptr)) return std::nullopt;
-        const std::string_view piece(chunk, read);
-        const auto cr = piece.find('\r');
-        line.append(piece.substr(0, cr));
-        if (line.size() > kMaxFirstLineBytes) return std::nullopt;
-        if (cr != std::string_view::npos || read == 0) break;
-    }
-    return Narrow(FromAnsi(line));
+    } while (read > 0 && reader.Feed(std::string_view(chunk, read)));
+    const auto line = reader.Line();
+    if (!line) return std::nullopt;
+    return Narrow(FromAnsi(*line));
 }
 
 bool Win32Platform::SetAttributes(std::string_view path, int attributes) {

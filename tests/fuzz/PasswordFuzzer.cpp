@@ -1,0 +1,62 @@
+// libFuzzer target: whatever a password.dat holds and whatever is typed, the first line is
+// read as defined, the check lets through exactly the matching entries, and nothing crashes
+// or runs away.
+//
+// The input is taken apart as: one byte giving the size of the pieces the file is read in,
+// the file's bytes, a 0xFF byte, then the typed text.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "FakePlatform.h"
+#include "FakeViews.h"
+#include "password/PasswordFile.h"
+#include "platform/Text.h"
+
+namespace {
+
+constexpr char kFile[] = "D:\\Recycled\\Tovik\\Recycled\\password.dat";
+
+void Require(bool condition) {
+    if (!condition) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace tovik;
+    if (size == 0) return 0;
+    const std::size_t pieceSize = 1 + data[0] % 64;
+    const std::string_view rest(reinterpret_cast<const char*>(data + 1), size - 1);
+    const auto separator = rest.find('\xff');
+    const std::string file(rest.substr(0, separator));
+    const std::string typed(separator == std::string_view::npos ? std::string_view()
+                                                                : rest.substr(separator + 1));
+
+    // The line, read piece by piece, is the file up to its first CR.
+    FirstLineReader reader;
+    for (std::size_t at = 0; at < file.size(); at += pieceSize) {
+        if (!reader.Feed(std::string_view(file).substr(at, pieceSize))) break;
+    }
+    const std::string expected = file.substr(0, file.find('\r'));
+    Require(reader.Line() == expected);
+
+    // The check: exactly the entries equal to it but for blanks at the ends get through, one
+    // prompt is shown, and a refusal is said once.
+    test::FakePlatform platform;
+    platform.AddDrive('D', kDriveFixed);
+    platform.AddFolder("D:\\Recycled\\Tovik\\Recycled", 7);
+    platform.AddFile(kFile, file);
+    test::FakeDialogs dialogs;
+    dialogs.prompts = {typed};
+    std::string entered;
+    const bool passed = CheckPassword(platform, dialogs, entered, "D:", true);
+    Require(passed == (TrimBlanks(expected) == TrimBlanks(typed)));
+    Require(dialogs.promptShown == 1);
+    Require(platform.messages.size() == (passed ? 0u : 1u));
+    Require(entered == typed);
+    return 0;
+}
