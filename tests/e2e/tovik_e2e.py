@@ -376,8 +376,13 @@ class Tovik:
     # -- driver.exe
 
     def driver(self, *args, timeout=60, check=True):
-        result = self.session.wine("C:\\e2e\\driver.exe", *[str(a) for a in args],
-                                   timeout=timeout)
+        for _ in range(2):
+            result = self.session.wine("C:\\e2e\\driver.exe", *[str(a) for a in args],
+                                       timeout=timeout)
+            # Every outcome of the driver's own prints something; a run that ended silently
+            # never got as far as the driver (Wine failed to start it) and is made again.
+            if result.returncode == 0 or result.stdout or result.stderr:
+                break
         out = result.stdout.decode("utf-8", "replace")
         if check and result.returncode != 0:
             raise DriverError("driver %s failed (%d): %s %s" % (

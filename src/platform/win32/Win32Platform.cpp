@@ -118,9 +118,16 @@ bool Win32Platform::MakeFolder(std::string_view path) {
 }
 
 // Opened without replacing the file, then cut to nothing: a hidden or system file can be
-// rewritten, a read-only one cannot.
+// rewritten, a read-only one cannot. Windows refuses the read-only one by itself; the bit is
+// looked at here too, so that the rule also holds where the file system would let an
+// administrator write anyway.
 bool Win32Platform::WriteTextFile(std::string_view path, std::string_view text) {
-    UniqueHandle file(CreateFileW(Widen(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+    const std::wstring wide = Widen(path);
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        return false;
+    }
+    UniqueHandle file(CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file || !SetEndOfFile(file.Get())) return false;
     const std::string bytes = ToAnsi(Widen(text)) + "\r\n";

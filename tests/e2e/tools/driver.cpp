@@ -101,6 +101,21 @@ std::wstring decode_hex_text(std::wstring_view hex) {
     return from_utf8(bytes);
 }
 
+// A text to put into a control: hex as above, or repeat:<n>:<hex> for the
+// text repeated n times, since a command line cannot hold a long text.
+std::wstring decode_text_argument(std::wstring_view arg) {
+    if (!arg.starts_with(L"repeat:")) return decode_hex_text(arg);
+    arg.remove_prefix(7);
+    size_t colon = arg.find(L':');
+    if (colon == std::wstring_view::npos) throw UsageError("repeat:<n>:<hex> expected");
+    long long count = std::wcstoll(std::wstring(arg.substr(0, colon)).c_str(), nullptr, 10);
+    if (count < 0 || count > 1000000) throw UsageError("repeat count out of range");
+    std::wstring unit = decode_hex_text(arg.substr(colon + 1));
+    std::wstring text;
+    for (long long i = 0; i < count; ++i) text += unit;
+    return text;
+}
+
 // Keeps one item per output line even when a text holds line breaks or tabs.
 std::wstring escape_controls(std::wstring_view text) {
     std::wstring out;
@@ -1181,7 +1196,7 @@ int cmd_press(const Args& args) {
 int cmd_settext(const Args& args) {
     require_args(args, 3, 3);
     HWND edit = require_edit(resolve(args[0]), args[1]);
-    std::wstring text = decode_hex_text(args[2]);
+    std::wstring text = decode_text_argument(args[2]);
     auto ok = send_with_timeout(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
     if (!ok || !*ok) throw Failure("WM_SETTEXT failed");
     return kExitOk;
@@ -1190,7 +1205,7 @@ int cmd_settext(const Args& args) {
 int cmd_type(const Args& args) {
     require_args(args, 3, 3);
     HWND edit = require_edit(resolve(args[0]), args[1]);
-    std::wstring text = decode_hex_text(args[2]);
+    std::wstring text = decode_text_argument(args[2]);
     for (wchar_t unit : text)
         if (!PostMessageW(edit, WM_CHAR, unit, 1)) throw Failure("PostMessage failed");
     // Nothing acknowledges posted messages; give the target time to drain
@@ -1433,10 +1448,26 @@ int cmd_wait_exit(const Args& args) {
 }
 
 int cmd_attrib(const Args& args) {
-    require_args(args, 1, 1);
-    DWORD attributes = GetFileAttributesW(decode_hex_text(args[0]).c_str());
+    require_args(args, 1, 2);
+    std::wstring path = decode_hex_text(args[0]);
+    if (args.size() == 2 &&
+        !SetFileAttributesW(path.c_str(), static_cast<DWORD>(parse_number(args[1], "bits"))))
+        throw Failure("cannot set the attributes");
+    DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) throw Failure("no such file or folder");
     emit(dec(attributes));
+    return kExitOk;
+}
+
+// Keeps a file open with no sharing at all, as a program that has it in
+// use can; prints "held" once it is open.
+int cmd_hold(const Args& args) {
+    require_args(args, 2, 2);
+    UniqueHandle file(CreateFileW(decode_hex_text(args[0]).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                  0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file || file.get() == INVALID_HANDLE_VALUE) throw Failure("cannot open the file");
+    emit(L"held");
+    Sleep(static_cast<DWORD>(parse_number(args[1], "milliseconds")));
     return kExitOk;
 }
 
@@ -1493,7 +1524,8 @@ Exit status: 0 success, 1 failure or timeout (reason on stderr), 2 bad usage.
   press <win> <hex text>|id:<n>       click a button (BM_CLICK, posted);
                                       fails if it is disabled
   settext <win> id:<n>|index:<k> <hex text>
-                                      WM_SETTEXT to a child control
+                                      WM_SETTEXT to a child control; a text
+                                      may also be repeat:<n>:<hex>
   type <win> id:<n>|index:<k> <hex text>
                                       post WM_CHAR per UTF-16 unit
                                       (index:<k> = k-th Edit control, from 0)
@@ -1527,8 +1559,10 @@ Exit status: 0 success, 1 failure or timeout (reason on stderr), 2 bad usage.
   alive <pid>                         exit 0 if the process is running
   wait-exit <pid> [timeout_ms]        wait until the process has exited
   dosdevice <letter>                  print what the drive letter maps to
-  attrib <hex path>                   print the attribute bits of a file or
-                                      folder (decimal)
+  attrib <hex path> [bits]            set the attribute bits of a file or
+                                      folder if given; print them (decimal)
+  hold <hex path> <ms>                keep a file open, unshared, for a while;
+                                      print "held" once it is open
   sleep <ms>
 )";
 
@@ -1562,6 +1596,7 @@ const std::map<std::wstring, Command, std::less<>>& commands() {
         {L"wait-exit", cmd_wait_exit},
         {L"dosdevice", cmd_dosdevice},
         {L"attrib", cmd_attrib},
+        {L"hold", cmd_hold},
         {L"sleep", cmd_sleep},
     };
     return table;

@@ -1,0 +1,250 @@
+"""Hostile disks, files and programs: each ends in a clear message or the usual behaviour, with
+the program still running and nothing of the vault lost."""
+
+import os
+import subprocess
+import time
+import unittest
+
+from tovik_e2e import WINE, Drive, Scene, TovikTest, hexs, make_vault
+
+OPEN, CLOSE, NEW, DELETE, PASSWORD = 0, 1, 2, 3, 4
+UNREADABLE = "无法读取此盘的密码文件，操作已取消。"
+WRONG = "密码不正确！"
+NO_PASSWORD = "此盘还没有设置密码，可在 [更改密码] 中设定。"
+
+
+def mapping_error(letter):
+    return "无法将此Tovik映射到盘符 %s:，该盘符可能已被占用。" % letter
+
+
+def one_vault(*extra):
+    """C: (network), D: fixed with a vault, and whatever else is asked for."""
+    return (Drive("c", "network"), Drive("d", "hd", recycled=True)) + extra
+
+
+class HostileTest(TovikTest):
+    def start(self, drives, prepare=None, name="hostile"):
+        def lay_out(the_scene):
+            if drives[1].letter == "d":
+                make_vault(the_scene.path("d"))
+            if prepare:
+                prepare(the_scene)
+        return self.run_tovik(Scene(self.session, *drives, name=name), prepare=lay_out)
+
+    def password_file(self, tovik):
+        return tovik.file("d", "Recycled", "password.dat")
+
+    def assert_alive(self, tovik):
+        self.assertIsNone(tovik.process.poll(), "the program goes on")
+        tovik.rows()
+
+    def assert_open_refused_with(self, tovik, letter):
+        tovik.command(OPEN)
+        self.assertEqual(tovik.answer()["text"], NO_PASSWORD)
+        box = tovik.answer()
+        self.assertEqual((box["title"], box["text"]), ("错误", mapping_error(letter)))
+        self.assertTrue(tovik.rows()[0][0].endswith("  已创建 未打开"))
+        self.assertEqual(tovik.scene.explorer_log(), [])
+
+    # -- drive lists
+
+    def test_spare_letters_past_z_cannot_be_mapped_and_say_so(self):
+        # Every letter in use: the spare letter of D: is "[".
+        drives = [Drive(letter, "cdrom") for letter in "efghijklmnopqrstuvwxyz"]
+        tovik = self.start(one_vault(Drive("a", "floppy"), Drive("b", "floppy"), *drives))
+        self.assertEqual(len(tovik.rows()[0]), 1)
+        self.assert_open_refused_with(tovik, "[")
+        self.assertEqual(tovik.scene.subst_log(), ["C:\\windows\\system32\\subst.exe [: "
+                                                   "D:\\Recycled\\Tovik"])
+        tovik.stop()
+        # A single fixed partition next to a network drive at Z: gives the same.
+        tovik = self.start(one_vault(Drive("z", "network")), name="hostile-z")
+        self.assert_open_refused_with(tovik, "[")
+
+    def test_a_drive_that_cannot_be_reached_is_not_listed_and_harms_nothing(self):
+        def unreachable(the_scene):
+            os.rmdir(the_scene.path("e"))  # E: now names a folder that is not there
+        tovik = self.start(one_vault(Drive("e", "hd")), prepare=unreachable)
+        rows, selected = tovik.rows()
+        self.assertEqual((len(rows), selected), (1, 0))
+        self.assertTrue(rows[0].startswith("D: "))
+
+    # -- vault trees
+
+    def test_folders_without_the_marker_are_mended_and_a_read_only_text_is_kept(self):
+        def leftover(the_scene):
+            marker = the_scene.path("d") / "Recycled" / "Tovik" / "Recycled" / "Desktop.ini"
+            marker.unlink()
+            storage = marker.parent.parent / "我的Tovik"
+            (storage / "Desktop.ini").write_bytes(b"[.ShellClassInfo]\r\nold\r\n")
+            (storage / "letter.txt").write_text("keep me")
+        tovik = self.start(one_vault(), prepare=leftover)
+        tovik.driver("attrib", hexs("D:\\Recycled\\Tovik\\我的Tovik\\Desktop.ini"), 7)
+        self.assertTrue(tovik.rows()[0][0].endswith("  未创建"))
+        tovik.command(NEW)
+        self.assertEqual(tovik.answer()["title"], "提示")
+        self.assertTrue(tovik.rows()[0][0].endswith("  已创建 未打开"))
+        self.assertEqual(tovik.file("d", "Recycled", "Desktop.ini").read_bytes()[:17],
+                         b"[.ShellClassInfo]")
+        self.assertEqual(tovik.file("d", "我的Tovik", "letter.txt").read_text(), "keep me")
+        self.assertEqual(tovik.file("d", "我的Tovik", "Desktop.ini").read_bytes(),
+                         b"[.ShellClassInfo]\r\nold\r\n")
+
+    def test_the_marker_alone_is_a_vault(self):
+        def marker_only(the_scene):
+            root = the_scene.path("d") / "Recycled" / "Tovik"
+            (root / "我的Tovik" / "Desktop.ini").unlink()
+            (root / "我的Tovik").rmdir()
+        tovik = self.start(one_vault(), prepare=marker_only)
+        self.assertTrue(tovik.rows()[0][0].endswith("  已创建 未打开"))
+        tovik.command(PASSWORD)
+        dialog = tovik.wait("更改密码")
+        tovik.driver("settext", dialog, "index:0", "717765")
+        tovik.driver("settext", dialog, "index:1", "717765")
+        tovik.press(dialog, "确定")
+        tovik.wait_gone_handle(dialog)
+        self.assertEqual(self.password_file(tovik).read_bytes(), b"qwe\r\n")
+
+    # -- password.dat
+
+    def check_open(self, tovik, typed):
+        """Open with a password typed into the prompt; the message it gave, or None when
+        the vault opened."""
+        tovik.command(OPEN)
+        prompt = tovik.wait("需要密码")
+        tovik.driver("settext", prompt, "index:0", typed)
+        tovik.press(prompt, "确定")
+        tovik.wait_gone_handle(prompt)
+        if tovik.no_message_box(1000):
+            return None
+        return tovik.answer()["text"]
+
+    def test_odd_password_files_are_read_at_once_and_compared_safely(self):
+        cases = [
+            (b"", "", None),                       # empty: only an empty entry passes
+            (b"", "78", WRONG),
+            (b"abc", "616263", None),              # no CR LF: the whole file is the line
+            (b"a\0b\r\n", "61", WRONG),            # NUL bytes match nothing typed
+            (b"\x81\xfe\x81\r\n", "61", WRONG),    # not valid in code page 936
+            (b"abc\r\n" + b"x" * 100_000_000, "616263", None),  # 100 MB after the line
+        ]
+        for content, typed, message in cases:
+            with self.subTest(content=content[:12], typed=typed):
+                tovik = self.start(one_vault(), prepare=lambda s, c=content: (
+                    s.path("d") / "Recycled" / "Tovik" / "Recycled" / "password.dat"
+                ).write_bytes(c))
+                started = time.monotonic()
+                self.assertEqual(self.check_open(tovik, typed), message)
+                self.assertLess(time.monotonic() - started, 10)
+                opened = tovik.rows()[0][0].endswith("=> E: ")
+                self.assertEqual(opened, message is None)
+                self.assert_alive(tovik)
+                tovik.stop()
+
+    def test_a_line_too_long_or_a_file_in_use_refuses_without_asking(self):
+        tovik = self.start(one_vault(), prepare=lambda s: (
+            s.path("d") / "Recycled" / "Tovik" / "Recycled" / "password.dat"
+        ).write_bytes(b"x" * 100_000_000))
+        started = time.monotonic()
+        tovik.command(OPEN)
+        box = tovik.answer()
+        self.assertLess(time.monotonic() - started, 10)
+        self.assertEqual((box["title"], box["text"]), ("密码", UNREADABLE))
+        self.assertEqual(tovik.visible_titled("需要密码"), [])
+        tovik.stop()
+
+        tovik = self.start(one_vault(), prepare=lambda s: (
+            s.path("d") / "Recycled" / "Tovik" / "Recycled" / "password.dat"
+        ).write_bytes(b"abc\r\n"))
+        self.hold(tovik, "D:\\Recycled\\Tovik\\Recycled\\password.dat")
+        for command in (OPEN, DELETE, PASSWORD):
+            tovik.command(command)
+            self.assertEqual(tovik.answer()["text"], UNREADABLE)
+            self.assertTrue(tovik.no_message_box(500))
+        self.assertEqual(tovik.visible_titled("更改密码"), [])
+        self.assertTrue(tovik.file("d").exists())
+
+    def test_a_hidden_password_file_counts_as_none(self):
+        tovik = self.start(one_vault(), prepare=lambda s: (
+            s.path("d") / "Recycled" / "Tovik" / "Recycled" / "password.dat"
+        ).write_bytes(b"abc\r\n"))
+        tovik.driver("attrib", hexs("D:\\Recycled\\Tovik\\Recycled\\password.dat"), 2)
+        opened = tovik.rows()[0][0].split("  已创建")[0] + "  已创建 D:=> E: "
+        tovik.command(OPEN)
+        self.assertEqual(tovik.answer()["text"], NO_PASSWORD)
+        self.assertEqual(tovik.wait_rows(0, opened), opened)
+
+    def test_a_password_of_32000_characters_is_saved_and_accepted(self):
+        tovik = self.start(one_vault())
+        tovik.command(PASSWORD)
+        dialog = tovik.wait("更改密码")
+        long_text = "repeat:32000:78"
+        tovik.driver("settext", dialog, "index:0", long_text)
+        tovik.driver("settext", dialog, "index:1", long_text)
+        tovik.press(dialog, "确定")
+        tovik.wait_gone_handle(dialog, 20000)
+        self.assertEqual(self.password_file(tovik).read_bytes(), b"x" * 32000 + b"\r\n")
+        self.assertIsNone(self.check_open(tovik, long_text))
+
+    # -- subst.exe
+
+    def test_a_subst_that_hangs_is_given_up_after_ten_seconds(self):
+        tovik = self.start(one_vault())
+        tovik.scene.subst_mode("hang")
+        tovik.command(OPEN)
+        tovik.answer()
+        started = time.monotonic()
+        box = tovik.answer(timeout=30000)
+        waited = time.monotonic() - started
+        self.assertEqual(box["text"], mapping_error("E"))
+        self.assertGreater(waited, 8)
+        self.assertLess(waited, 20)
+        self.assertEqual(tovik.scene.explorer_log(), [])
+        self.assertTrue(tovik.rows()[0][0].endswith("  已创建 未打开"))
+
+    def test_a_spare_letter_taken_by_another_mapping_is_reported(self):
+        tovik = self.start(one_vault())
+        self.session.wine("C:\\windows\\system32\\subst.exe", "E:", "C:\\")
+        self.assertEqual(tovik.driver("dosdevice", "E").strip(), "\\??\\C:\\")
+        self.assert_open_refused_with(tovik, "E")
+        self.assertEqual(tovik.driver("dosdevice", "E").strip(), "\\??\\C:\\",
+                         "the other mapping is left alone")
+
+    # -- deletion
+
+    def test_deleting_a_vault_with_a_file_in_use_keeps_that_file(self):
+        def with_file(the_scene):
+            storage = the_scene.path("d") / "Recycled" / "Tovik" / "我的Tovik"
+            (storage / "in-use.txt").write_text("still needed")
+        tovik = self.start(one_vault(), prepare=with_file)
+        self.hold(tovik, "D:\\Recycled\\Tovik\\我的Tovik\\in-use.txt")
+        tovik.command(DELETE)
+        tovik.answer("是(Y)")
+        confirm = tovik.wait("确认删除文件夹")
+        tovik.press(confirm, "是(Y)")
+        tovik.wait_gone_handle(confirm)
+        time.sleep(1)
+        self.assert_alive(tovik)
+        self.assertEqual(tovik.file("d", "我的Tovik", "in-use.txt").read_text(), "still needed")
+        # The list shows what the shell left; New puts a vault back around the rest.
+        rows, _ = tovik.rows()
+        if rows[0].endswith("  未创建"):
+            tovik.command(NEW)
+            tovik.answer()
+        self.assertTrue(tovik.rows()[0][0].endswith("  已创建 未打开"))
+        self.assertEqual(tovik.file("d", "我的Tovik", "in-use.txt").read_text(), "still needed")
+
+    def hold(self, tovik, path):
+        """Another program keeps the file open, unshared, until the test ends."""
+        holder = subprocess.Popen([WINE, "C:\\e2e\\driver.exe", "hold", hexs(path), "120000"],
+                                  env=self.session.env(), stdout=subprocess.PIPE,
+                                  stderr=subprocess.DEVNULL, start_new_session=True)
+        self.addCleanup(holder.stdout.close)
+        self.addCleanup(holder.wait)
+        self.addCleanup(holder.kill)
+        self.assertEqual(holder.stdout.readline().strip(), b"held")
+
+
+if __name__ == "__main__":
+    unittest.main()
