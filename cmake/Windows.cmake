@@ -27,8 +27,10 @@ target_link_libraries(Tovik PRIVATE tovik_core comctl32 shell32 ole32 oleaut32 u
 set(size_flags -Os -ffunction-sections -fdata-sections)
 target_compile_options(tovik_core PRIVATE ${size_flags})
 target_compile_options(Tovik PRIVATE ${size_flags})
-target_link_options(Tovik PRIVATE -municode -static -s -Wl,--gc-sections)
+set(size_link_flags -municode -static -s -Wl,--gc-sections)
+target_link_options(Tovik PRIVATE ${size_link_flags})
 set_target_properties(Tovik PROPERTIES OUTPUT_NAME Tovik)
 
-# Tools the end-to-end tests put beside the program under Wine.
+# Tools the end-to-end tests put beside the program under Wine, and the benchmark's programs.
 add_subdirectory(tests/e2e/tools)
+add_subdirectory(bench)

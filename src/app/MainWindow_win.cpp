@@ -84,14 +84,22 @@ void MainWindow::Show(int showCommand) {
     SetFocus(list_);
 }
 
-void MainWindow::Clear() { SendMessageW(list_, LB_RESETCONTENT, 0, 0); }
+// A rebuild always ends by selecting a row, so the list is drawn again only then, once,
+// rather than with every row added.
+void MainWindow::Clear() {
+    SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(list_, LB_RESETCONTENT, 0, 0);
+}
 
 void MainWindow::AddRow(std::string_view text) {
     SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(text).c_str()));
 }
 
 bool MainWindow::Select(int row) {
-    return SendMessageW(list_, LB_SETCURSEL, static_cast<WPARAM>(row), 0) != LB_ERR;
+    const bool selected = SendMessageW(list_, LB_SETCURSEL, static_cast<WPARAM>(row), 0) != LB_ERR;
+    SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list_, nullptr, TRUE);
+    return selected;
 }
 
 int MainWindow::SelectedRow() {

@@ -277,7 +277,8 @@ class Scene:
             if drive.recycled:
                 (drive.path / "Recycled").mkdir(exist_ok=True)
         self.session.regedit("\n".join(registry) + "\n")
-        for name in ("subst-log.txt", "explorer-log.txt", "subst-mode.txt"):
+        for name in ("subst-log.txt", "explorer-log.txt", "subst-mode.txt", "subst-times.txt",
+                     "explorer-times.txt"):
             (self.session.drive_c / name).unlink(missing_ok=True)
         self.session.kill_server()
         return self

@@ -96,15 +96,21 @@ std::optional<std::uint64_t> Win32Platform::FreeSpace(std::string_view partition
     return available.QuadPart;
 }
 
+// A missing folder is "nothing there", but a missing drive is a listing that cannot be made;
+// the system reports both alike, so the drive is looked at then, and only then: the question
+// costs more than the listing itself.
 std::optional<std::string> Win32Platform::FirstMatch(std::string_view pattern, int mask) {
     const std::wstring wide = Widen(pattern);
-    const std::wstring root = RootOf(wide);
-    if (!root.empty() && GetDriveTypeW(root.c_str()) == DRIVE_NO_ROOT_DIR) return std::nullopt;
     WIN32_FIND_DATAW data;
     UniqueFind find(FindFirstFileW(wide.c_str(), &data));
     if (!find) {
-        if (IsNothingThere(GetLastError())) return std::string();
-        return std::nullopt;
+        const DWORD error = GetLastError();
+        if (!IsNothingThere(error)) return std::nullopt;
+        const std::wstring root = RootOf(wide);
+        if (!root.empty() && GetFileAttributesW(root.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            return std::nullopt;
+        }
+        return std::string();
     }
     do {
         if (MatchesMask(data.dwFileAttributes, mask)) return Narrow(data.cFileName);

@@ -1,7 +1,8 @@
 // explorer.exe stand-in for the end-to-end tests. Placed next to the program
 // under test, it is found before the system's copy when that program starts
 // "explorer.exe", and only records how it was started: the command line and
-// the show state asked for, one line per run in C:\explorer-log.txt.
+// the show state asked for, one line per run in C:\explorer-log.txt, and
+// when it was created in C:\explorer-times.txt.
 
 #include <windows.h>
 
@@ -23,5 +24,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     line += L"\tflags=";
     line += flags;
     tools::append_line(L"C:\\explorer-log.txt", line);
+    tools::append_process_times(L"C:\\explorer-times.txt");
     return 0;
 }

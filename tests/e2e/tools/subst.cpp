@@ -5,6 +5,7 @@
 //   C:\subst-log.txt   every run appends its command line, exactly as given
 //   C:\subst-mode.txt  first line "fail": exit 1 at once; "hang": sleep 60 s,
 //                      then exit 0; both without mapping anything
+//   C:\subst-times.txt every run appends its creation time and its end
 
 #include <windows.h>
 
@@ -18,6 +19,7 @@ namespace {
 
 constexpr wchar_t kLogPath[] = L"C:\\subst-log.txt";
 constexpr wchar_t kModePath[] = L"C:\\subst-mode.txt";
+constexpr wchar_t kTimesPath[] = L"C:\\subst-times.txt";
 constexpr std::wstring_view kSubstPrefix = L"\\??\\";
 
 constexpr int kExitOk = 0;
@@ -209,14 +211,18 @@ int wmain() {
     std::wstring_view command_line = GetCommandLineW();
     tools::append_line(kLogPath, command_line);
 
+    int code = kExitOk;
     switch (read_mode()) {
         case Mode::Fail:
-            return fail(L"Failing as C:\\subst-mode.txt asks");
+            code = fail(L"Failing as C:\\subst-mode.txt asks");
+            break;
         case Mode::Hang:
             Sleep(60 * 1000);
-            return kExitOk;
+            break;
         case Mode::Normal:
+            code = run(tokenize(arguments_of(command_line)));
             break;
     }
-    return run(tokenize(arguments_of(command_line)));
+    tools::append_process_times(kTimesPath);
+    return code;
 }

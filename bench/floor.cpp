@@ -1,0 +1,81 @@
+// The floor of the benchmark: as little as a window with a list can be. One window, one list
+// box with one row, shown at once; built with the same toolchain, flags and manifest as
+// Tovik.exe, so that what Tovik costs beyond it is ours.
+//
+// Built with FLOOR_WITH_LIBRARIES it also pays for what Tovik cannot do without and the plain
+// floor does not do: it loads the common controls, COM and the shell, decodes one GIF picture
+// through OLE, and its row is Chinese text in 宋体, which brings in a CJK font.
+#include <windows.h>
+#ifdef FLOOR_WITH_LIBRARIES
+#include <commctrl.h>
+#include <ole2.h>
+#include <olectl.h>
+#include <shellapi.h>
+
+#include <cstring>
+#endif
+
+namespace {
+LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DESTROY) {
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+#ifdef FLOOR_WITH_LIBRARIES
+void LoadLibrariesAndPicture() {
+    const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+    OleInitialize(nullptr);
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    const HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(10));
+    const DWORD size = SizeofResource(instance, found);
+    HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, size);
+    std::memcpy(GlobalLock(copy), LockResource(LoadResource(instance, found)), size);
+    GlobalUnlock(copy);
+    IStream* stream = nullptr;
+    IPicture* picture = nullptr;
+    CreateStreamOnHGlobal(copy, TRUE, &stream);
+    OleLoadPicture(stream, static_cast<LONG>(size), FALSE, IID_IPicture,
+                   reinterpret_cast<void**>(&picture));
+    if (picture) picture->Release();
+    if (stream) stream->Release();
+}
+#endif
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+#ifdef FLOOR_WITH_LIBRARIES
+    LoadLibrariesAndPicture();
+    const wchar_t* row = L"D: 剩余12.35GB  已创建 未打开";
+#else
+    const wchar_t* row = L"D:";
+#endif
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = Procedure;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    wc.lpszClassName = L"Floor";
+    RegisterClassW(&wc);
+    HWND window = CreateWindowExW(0, L"Floor", L"Floor", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, 272, 220, nullptr, nullptr,
+                                  instance, nullptr);
+    HWND list = CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", L"", WS_CHILD | WS_VISIBLE, 64, 8,
+                                193, 146, window, nullptr, instance, nullptr);
+#ifdef FLOOR_WITH_LIBRARIES
+    LOGFONTW face{};
+    face.lfHeight = -12;
+    face.lfCharSet = GB2312_CHARSET;
+    lstrcpynW(face.lfFaceName, L"宋体", LF_FACESIZE);
+    SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(CreateFontIndirectW(&face)), FALSE);
+    DragAcceptFiles(window, FALSE);
+#endif
+    SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row));
+    ShowWindow(window, showCommand);
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+    return 0;
+}

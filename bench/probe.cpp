@@ -1,0 +1,263 @@
+// probe.exe: starts a program under Wine and measures it from outside, for bench/run.
+//
+//   probe start <exe> <rows>
+//       start-up time to a visible window whose list holds <rows> rows and the peak working
+//       set; then it keeps the program running for orders on its input (see Start)
+//   probe cycle <exe> <rows>
+//       start-up, then Open on the first row (a vault without password: the notice is
+//       answered) and Close: Open's latency against subst.exe's own run time, the list
+//       rebuild after Close, and the peak working set after each
+//   probe drive-types
+//       what the system's drive-type query costs, per drive, here
+//
+// Results are key=value lines; times in milliseconds, memory in KiB.
+#include <windows.h>
+#include <psapi.h>
+
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+#include <string>
+
+namespace {
+
+struct Failure {
+    const char* what;
+};
+
+double Now() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+unsigned long long Ticks(const FILETIME& t) {
+    return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+}
+
+unsigned long long SystemTicks() {
+    FILETIME now;
+    GetSystemTimePreciseAsFileTime(&now);
+    return Ticks(now);
+}
+
+template <typename Ready>
+void WaitFor(Ready ready, double timeoutMs, const char* what) {
+    const double deadline = Now() + timeoutMs;
+    while (!ready()) {
+        if (Now() > deadline) throw Failure{what};
+        Sleep(1);
+    }
+}
+
+struct Search {
+    DWORD pid;
+    const wchar_t* className;  // nullptr: any visible top-level window
+    HWND found;
+};
+
+BOOL CALLBACK Match(HWND hwnd, LPARAM param) {
+    auto* search = reinterpret_cast<Search*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != search->pid || !IsWindowVisible(hwnd)) return TRUE;
+    wchar_t name[64] = {};
+    GetClassNameW(hwnd, name, 64);
+    if (search->className && wcscmp(name, search->className) != 0) return TRUE;
+    search->found = hwnd;
+    return FALSE;
+}
+
+HWND TopLevel(DWORD pid, const wchar_t* className) {
+    Search search{pid, className, nullptr};
+    EnumWindows(Match, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND Child(HWND parent, const wchar_t* className) {
+    return FindWindowExW(parent, nullptr, className, nullptr);
+}
+
+LRESULT Send(HWND hwnd, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(hwnd, message, wParam, lParam, SMTO_NORMAL, 30000, &result)) {
+        throw Failure{"the program does not answer"};
+    }
+    return static_cast<LRESULT>(result);
+}
+
+std::wstring Row(HWND list, int row) {
+    const LRESULT length = Send(list, LB_GETTEXTLEN, row);
+    if (length == LB_ERR) return {};
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    Send(list, LB_GETTEXT, row, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<size_t>(length));
+    return text;
+}
+
+bool EndsWith(const std::wstring& text, const wchar_t* tail) {
+    const size_t n = wcslen(tail);
+    return text.size() >= n && text.compare(text.size() - n, n, tail) == 0;
+}
+
+class Program {
+public:
+    Program(const wchar_t* exe, int rows) {
+        std::wstring line = std::wstring(L"\"") + exe + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        const double started = Now();
+        if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                            &startup, &process_)) {
+            throw Failure{"cannot start the program"};
+        }
+        WaitFor(
+            [&] {
+                main_ = TopLevel(process_.dwProcessId, nullptr);
+                if (!main_) return false;
+                list_ = Child(main_, L"ListBox");
+                return list_ && Send(list_, LB_GETCOUNT) >= rows;
+            },
+            30000, "no window with a filled list");
+        std::printf("startup_ms=%.1f\n", Now() - started);
+    }
+    ~Program() {
+        if (main_) PostMessageW(main_, WM_CLOSE, 0, 0);
+        if (WaitForSingleObject(process_.hProcess, 20000) != WAIT_OBJECT_0) {
+            TerminateProcess(process_.hProcess, 1);
+        }
+        CloseHandle(process_.hThread);
+        CloseHandle(process_.hProcess);
+    }
+
+    double PeakKib() const {
+        PROCESS_MEMORY_COUNTERS counters{};
+        counters.cb = sizeof counters;
+        if (!GetProcessMemoryInfo(process_.hProcess, &counters, sizeof counters)) return -1;
+        return static_cast<double>(counters.PeakWorkingSetSize) / 1024.0;
+    }
+
+    // A press and release on command button `index` of the panel, at 96 DPI.
+    void Command(int index) const {
+        HWND panel = Child(main_, L"TovikCommandPanel");
+        if (!panel) throw Failure{"no command panel"};
+        const LPARAM point = MAKELPARAM(25, 24 * index + 14);
+        PostMessageW(panel, WM_MOUSEMOVE, 0, point);
+        PostMessageW(panel, WM_LBUTTONDOWN, MK_LBUTTON, point);
+        PostMessageW(panel, WM_LBUTTONUP, 0, point);
+    }
+
+    HWND main() const { return main_; }
+    HWND list() const { return list_; }
+    DWORD pid() const { return process_.dwProcessId; }
+
+private:
+    PROCESS_INFORMATION process_{};
+    HWND main_ = nullptr;
+    HWND list_ = nullptr;
+};
+
+// The two numbers of the last line a stand-in appended, or zeros.
+void LastTimes(const wchar_t* path, unsigned long long& first, unsigned long long& second) {
+    first = second = 0;
+    FILE* file = _wfopen(path, L"rb");
+    if (!file) return;
+    char line[128];
+    while (std::fgets(line, sizeof line, file)) {
+        std::sscanf(line, "%llu %llu", &first, &second);
+    }
+    std::fclose(file);
+}
+
+// After the start-up figures, takes orders on its input, one a line: "peak" prints the peak
+// working set, "hide" minimises the window and answers "hidden" once it has gone, and "quit"
+// or the end of the input closes the program.
+int Start(const wchar_t* exe, int rows) {
+    Program program(exe, rows);
+    Sleep(500);
+    std::printf("peak_kib=%.0f\nready\n", program.PeakKib());
+    std::fflush(stdout);
+    char order[64];
+    while (std::fgets(order, sizeof order, stdin)) {
+        if (std::strncmp(order, "peak", 4) == 0) {
+            std::printf("peak_kib=%.0f\n", program.PeakKib());
+        } else if (std::strncmp(order, "hide", 4) == 0) {
+            PostMessageW(program.main(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+            WaitFor([&] { return !IsWindowVisible(program.main()); }, 10000, "still visible");
+            std::printf("hidden\n");
+        } else {
+            break;
+        }
+        std::fflush(stdout);
+    }
+    return 0;
+}
+
+int Cycle(const wchar_t* exe, int rows) {
+    Program program(exe, rows);
+    Sleep(300);
+    program.Command(0);
+    HWND notice = nullptr;
+    WaitFor([&] { return (notice = TopLevel(program.pid(), L"#32770")) != nullptr; }, 10000,
+            "no notice");
+    Sleep(200);
+    const unsigned long long answered = SystemTicks();
+    PostMessageW(notice, WM_COMMAND, IDOK, 0);
+    WaitFor([&] { return Row(program.list(), 0).find(L"=>") != std::wstring::npos; }, 20000,
+            "the vault did not open");
+    Sleep(300);
+    unsigned long long substCreated, substEnded, explorerCreated, unused;
+    LastTimes(L"C:\\subst-times.txt", substCreated, substEnded);
+    LastTimes(L"C:\\explorer-times.txt", explorerCreated, unused);
+    if (!substCreated || !explorerCreated) throw Failure{"no times from the stand-ins"};
+    std::printf("open_ms=%.1f\n", static_cast<double>(explorerCreated - answered) / 10000.0);
+    std::printf("subst_ms=%.1f\n", static_cast<double>(substEnded - substCreated) / 10000.0);
+    std::printf("peak_open_kib=%.0f\n", program.PeakKib());
+
+    const double clicked = Now();
+    program.Command(1);
+    WaitFor([&] { return EndsWith(Row(program.list(), 0), L"未打开"); }, 20000,
+            "the vault did not close");
+    std::printf("rebuild_ms=%.1f\n", Now() - clicked);
+    LastTimes(L"C:\\subst-times.txt", substCreated, substEnded);
+    std::printf("unmap_subst_ms=%.1f\n", static_cast<double>(substEnded - substCreated) / 10000.0);
+    Sleep(300);
+    std::printf("peak_closed_kib=%.0f\n", program.PeakKib());
+    return 0;
+}
+
+int DriveTypes() {
+    const DWORD letters = GetLogicalDrives();
+    int calls = 0;
+    const double started = Now();
+    for (int round = 0; round < 10; ++round) {
+        for (int i = 0; i < 26; ++i) {
+            if (!(letters & (1u << i))) continue;
+            const wchar_t root[] = {static_cast<wchar_t>(L'A' + i), L':', L'\\', L'\0'};
+            GetDriveTypeW(root);
+            ++calls;
+        }
+    }
+    std::printf("drive_type_ms=%.3f\n", calls ? (Now() - started) / calls : 0.0);
+    return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    try {
+        if (argc == 4 && wcscmp(argv[1], L"start") == 0) return Start(argv[2], _wtoi(argv[3]));
+        if (argc == 4 && wcscmp(argv[1], L"cycle") == 0) return Cycle(argv[2], _wtoi(argv[3]));
+        if (argc == 2 && wcscmp(argv[1], L"drive-types") == 0) return DriveTypes();
+        std::fputs("usage: probe start|cycle <exe> <rows> | drive-types\n", stderr);
+        return 2;
+    } catch (const Failure& failure) {
+        std::fprintf(stderr, "probe: %s\n", failure.what);
+        return 1;
+    }
+}
