@@ -1265,32 +1265,6 @@ int cmd_mouse(const Args& args) {
     return kExitOk;
 }
 
-int cmd_postmouse(const Args& args) {
-    MouseTarget target = parse_mouse_target(args);
-    LPARAM where = MAKELPARAM(target.client.x, target.client.y);
-    UINT down = target.right ? WM_RBUTTONDOWN : WM_LBUTTONDOWN;
-    UINT up = target.right ? WM_RBUTTONUP : WM_LBUTTONUP;
-    WPARAM held = target.right ? MK_RBUTTON : MK_LBUTTON;
-    auto post = [&](UINT msg, WPARAM keys) {
-        if (!PostMessageW(target.window, msg, keys, where)) throw Failure("PostMessage failed");
-        Sleep(kInputSettleMs);
-    };
-    const std::wstring& action = args[0];
-    if (action == L"move")
-        post(WM_MOUSEMOVE, 0);
-    else if (action == L"down")
-        post(down, held);
-    else if (action == L"up")
-        post(up, 0);
-    else if (action == L"click") {
-        post(WM_MOUSEMOVE, 0);
-        post(down, held);
-        post(up, 0);
-    } else
-        throw UsageError("mouse action must be move, down, up or click");
-    return kExitOk;
-}
-
 int cmd_cursor(const Args& args) {
     require_args(args, 0, 0);
     POINT p{};
@@ -1424,29 +1398,6 @@ int cmd_end_session(const Args& args) {
     return kExitOk;
 }
 
-UniqueHandle open_process_for_wait(const std::wstring& pid_text) {
-    auto pid = static_cast<DWORD>(parse_number(pid_text, "pid"));
-    return UniqueHandle(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
-}
-
-int cmd_alive(const Args& args) {
-    require_args(args, 1, 1);
-    UniqueHandle process = open_process_for_wait(args[0]);
-    if (!process || WaitForSingleObject(process.get(), 0) != WAIT_TIMEOUT)
-        throw Failure("process is not running");
-    return kExitOk;
-}
-
-int cmd_wait_exit(const Args& args) {
-    require_args(args, 1, 2);
-    UniqueHandle process = open_process_for_wait(args[0]);
-    if (!process) return kExitOk;  // already gone
-    if (WaitForSingleObject(process.get(), parse_timeout(args, 1, kDefaultTimeoutMs)) !=
-        WAIT_OBJECT_0)
-        throw Failure("process still running");
-    return kExitOk;
-}
-
 int cmd_attrib(const Args& args) {
     require_args(args, 1, 2);
     std::wstring path = decode_hex_text(args[0]);
@@ -1486,12 +1437,6 @@ int cmd_dosdevice(const Args& args) {
     }
     // The answer is a list of strings ending in an empty one.
     for (const wchar_t* p = buf.data(); *p; p += wcslen(p) + 1) emit(p);
-    return kExitOk;
-}
-
-int cmd_sleep(const Args& args) {
-    require_args(args, 1, 1);
-    Sleep(static_cast<DWORD>(parse_number(args[0], "milliseconds")));
     return kExitOk;
 }
 
@@ -1536,8 +1481,6 @@ Exit status: 0 success, 1 failure or timeout (reason on stderr), 2 bad usage.
                                       ctrl+ alt+ shift+ win+ (e.g. alt+f4)
   mouse move|down|up|click <win> <x> <y> [left|right]
                                       SendInput at client coordinates
-  postmouse move|down|up|click <win> <x> <y> [left|right]
-                                      post mouse messages to the window itself
   cursor                              cursor position on screen: x y
   post <win> <msg> <wparam> <lparam>  PostMessage (numbers decimal or 0x hex)
   send <win> <msg> <wparam> <lparam>  SendMessageTimeout (5 s); print result
@@ -1556,14 +1499,11 @@ Exit status: 0 success, 1 failure or timeout (reason on stderr), 2 bad usage.
                                       tip rect
   end-session <win>                   WM_QUERYENDSESSION then WM_ENDSESSION
                                       (logoff); print both results
-  alive <pid>                         exit 0 if the process is running
-  wait-exit <pid> [timeout_ms]        wait until the process has exited
   dosdevice <letter>                  print what the drive letter maps to
   attrib <hex path> [bits]            set the attribute bits of a file or
                                       folder if given; print them (decimal)
   hold <hex path> <ms>                keep a file open, unshared, for a while;
                                       print "held" once it is open
-  sleep <ms>
 )";
 
 using Command = int (*)(const Args&);
@@ -1582,7 +1522,6 @@ const std::map<std::wstring, Command, std::less<>>& commands() {
         {L"type", cmd_type},
         {L"key", cmd_key},
         {L"mouse", cmd_mouse},
-        {L"postmouse", cmd_postmouse},
         {L"cursor", cmd_cursor},
         {L"post", cmd_post},
         {L"send", cmd_send},
@@ -1592,12 +1531,9 @@ const std::map<std::wstring, Command, std::less<>>& commands() {
         {L"menu-pick", cmd_menu_pick},
         {L"tray", cmd_tray},
         {L"end-session", cmd_end_session},
-        {L"alive", cmd_alive},
-        {L"wait-exit", cmd_wait_exit},
         {L"dosdevice", cmd_dosdevice},
         {L"attrib", cmd_attrib},
         {L"hold", cmd_hold},
-        {L"sleep", cmd_sleep},
     };
     return table;
 }
