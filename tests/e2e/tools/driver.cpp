@@ -459,16 +459,33 @@ void send_mouse_event(POINT screen, DWORD button_flags) {
     Sleep(kInputSettleMs);
 }
 
+bool cursor_at(POINT screen) {
+    POINT now{};
+    return GetCursorPos(&now) && now.x == screen.x && now.y == screen.y;
+}
+
 // Under Wine the host pointer catches up with a synthesised move only a
 // little later, and meanwhile the target may get one stray move back to the
-// old spot. So the move is made again once that has passed: the target then
-// ends up with the pointer where it was sent, and a button event that follows
-// cannot have a stray move between the press and its release.
+// old spot; on a busy machine that can take a while. So the move is made
+// again until the pointer has stayed where it was sent for a moment: a button
+// event that follows then lands there, with no stray move before it or
+// between the press and its release.
 void mouse_move(POINT screen) {
+    constexpr int kSteadyChecks = 3;
+    const ULONGLONG deadline = GetTickCount64() + 3000;
+    int steady = 0;
     send_mouse_event(screen, 0);
     Sleep(100);
     send_mouse_event(screen, 0);
-    Sleep(50);
+    while (steady < kSteadyChecks && GetTickCount64() < deadline) {
+        Sleep(30);
+        if (cursor_at(screen)) {
+            ++steady;
+        } else {
+            steady = 0;
+            send_mouse_event(screen, 0);
+        }
+    }
 }
 
 void mouse_button(POINT screen, DWORD button_flags) {
