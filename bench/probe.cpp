@@ -19,6 +19,7 @@
 #include <cstring>
 #include <cwchar>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -232,43 +233,46 @@ int Cycle(const wchar_t* exe, int rows) {
     return 0;
 }
 
+// The root ("A:\\") of every drive in use, in letter order.
+std::vector<std::wstring> DriveRoots() {
+    const DWORD letters = GetLogicalDrives();
+    std::vector<std::wstring> roots;
+    for (int i = 0; i < 26; ++i) {
+        if (letters & (1u << i)) roots.push_back({static_cast<wchar_t>(L'A' + i), L':', L'\\'});
+    }
+    return roots;
+}
+
 // What a program pays to look at the drives as Tovik's start-up does: the type of every drive,
 // then for each fixed one a vault probe and its free space. The first round is the one a fresh
 // process pays, the second what the same questions cost once Wine has seen each drive.
-double DriveRound(DWORD letters, int& fixed) {
+double DriveRound(const std::vector<std::wstring>& roots, int& fixed) {
     const double started = Now();
     fixed = 0;
-    for (int i = 0; i < 26; ++i) {
-        if (!(letters & (1u << i))) continue;
-        const wchar_t root[] = {static_cast<wchar_t>(L'A' + i), L':', L'\\', L'\0'};
-        if (GetDriveTypeW(root) != DRIVE_FIXED) continue;
+    for (const std::wstring& root : roots) {
+        if (GetDriveTypeW(root.c_str()) != DRIVE_FIXED) continue;
         ++fixed;
-        const std::wstring marker =
-            std::wstring(root) + L"Recycled\\Tovik\\我的Tovik\\desktop.ini";
+        const std::wstring marker = root + L"Recycled\\Tovik\\我的Tovik\\desktop.ini";
         WIN32_FIND_DATAW data;
         const HANDLE find = FindFirstFileW(marker.c_str(), &data);
         if (find != INVALID_HANDLE_VALUE) FindClose(find);
         ULARGE_INTEGER available;
-        GetDiskFreeSpaceExW(root, &available, nullptr, nullptr);
+        GetDiskFreeSpaceExW(root.c_str(), &available, nullptr, nullptr);
     }
     return Now() - started;
 }
 
 int DriveTypes() {
-    const DWORD letters = GetLogicalDrives();
+    const std::vector<std::wstring> roots = DriveRoots();
     int fixed = 0;
-    const double first = DriveRound(letters, fixed);
-    const double again = DriveRound(letters, fixed);
-    int calls = 0;
+    const double first = DriveRound(roots, fixed);
+    const double again = DriveRound(roots, fixed);
+    constexpr int kRounds = 10;
     const double started = Now();
-    for (int round = 0; round < 10; ++round) {
-        for (int i = 0; i < 26; ++i) {
-            if (!(letters & (1u << i))) continue;
-            const wchar_t root[] = {static_cast<wchar_t>(L'A' + i), L':', L'\\', L'\0'};
-            GetDriveTypeW(root);
-            ++calls;
-        }
+    for (int round = 0; round < kRounds; ++round) {
+        for (const std::wstring& root : roots) GetDriveTypeW(root.c_str());
     }
+    const double calls = static_cast<double>(kRounds * roots.size());
     std::printf("drive_type_ms=%.3f\n", calls ? (Now() - started) / calls : 0.0);
     std::printf("first_look_ms=%.3f\n", fixed ? first / fixed : 0.0);
     std::printf("next_look_ms=%.3f\n", fixed ? again / fixed : 0.0);
