@@ -12,13 +12,15 @@ SUBST = "C:\\windows\\system32\\subst.exe"
 MENU = ["恢复窗体", "-", "关闭所有Tovik", "关于", "-", "退出"]
 RESTORE, CLOSE_ALL, ABOUT, EXIT = 0, 2, 3, 5
 OPEN = 0
+GB = 1_000_000_000
 UNMAP_BOTH = [SUBST + " G:   /d", SUBST + " H:   /d"]
 
 
 def scene(session):
     # D: and E: hold vaults without passwords; F: is optical, so the spare letters are G and H.
-    return Scene(session, Drive("c", "network"), Drive("d", "hd", recycled=True),
-                 Drive("e", "hd", recycled=True), Drive("f", "cdrom"), name="tray")
+    # Partitions of their own, so that their free space stays put while the machine works.
+    return Scene(session, Drive("c", "network"), Drive("d", "hd", size=GB, recycled=True),
+                 Drive("e", "hd", size=GB, recycled=True), Drive("f", "cdrom"), name="tray")
 
 
 def two_vaults(the_scene):
