@@ -18,10 +18,13 @@ MainForm::MainForm(Platform& platform, PartitionListView& list, CommandBarView& 
     : platform_(platform), list_(list), dialogs_(dialogs), form_(form), tray_(tray), bar_(bar) {}
 
 // The other copy's test comes before this, in the program's entry. From here on nothing stops
-// start-up: without a drive list the table is empty and only About can be used.
+// start-up: without a drive list the table is empty and only About can be used. Letters that
+// an earlier run left on its vaults go first, so that the spare letters and the list are what
+// they would have been had that run ended properly.
 void MainForm::Form_Load() {
     tray_.TrayAdd();
     tray_.TraySetTip(kTrayTip);
+    ReportStillMapped(CloseLeftoverMappings(platform_));
     const auto drives = platform_.Drives();
     state.partitions = drives ? BuildPartitionTable(*drives) : PartitionTable{};
     RefreshPartitionList();
@@ -115,7 +118,9 @@ void MainForm::DeleteCommand() {
         return;
     }
     if (closing_) return;
-    CloseVault(platform_, state.partitions, n);
+    // Files deleted behind a letter that still shows them would look like files the user
+    // can still reach; CloseVault has said why not.
+    if (!CloseVault(platform_, state.partitions, n)) return;
     DeleteVault(platform_, partition);
     RefreshPartitionList();
 }
@@ -138,10 +143,12 @@ void MainForm::PasswordCommand() {
 void MainForm::mnFileItems_Click(int index) {
     switch (index) {
         case 0: RestoreFromTray(); break;
-        case 2:
-            CloseAllVaults(platform_, state.partitions);
+        case 2: {
+            const auto stillMapped = CloseAllVaults(platform_, state.partitions);
             RefreshPartitionList();
+            ReportStillMapped(stillMapped);
             break;
+        }
         case 3:
             if (!form_.ModalOpen()) lblCommand_MouseUp(kAbout);
             break;
@@ -163,11 +170,18 @@ void MainForm::Form_Resize() {
 }
 
 // Every way out comes through here: the close box, the tray's exit item and the end of the
-// session. No vault may stay mapped after the program has gone.
-void MainForm::Form_QueryUnload() {
+// session. No vault may stay mapped after the program has gone; one that does is named, but
+// the program ends all the same, and at the end of the session it ends without a word.
+void MainForm::Form_QueryUnload(UnloadMode mode) {
     closing_ = true;
-    CloseAllVaults(platform_, state.partitions);
+    const auto stillMapped = CloseAllVaults(platform_, state.partitions);
+    if (mode != UnloadMode::SessionEnd) ReportStillMapped(stillMapped);
     tray_.TrayRemove();
+}
+
+void MainForm::ReportStillMapped(const std::vector<std::string>& letters) {
+    if (letters.empty()) return;
+    platform_.ShowMessage(StillMappedMessage(letters), "错误", kMbIconExclamation);
 }
 
 }  // namespace tovik

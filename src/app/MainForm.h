@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/CommandBar.h"
 #include "app/PartitionTable.h"
@@ -45,6 +46,10 @@ public:
     virtual void Unload() = 0;  // runs Form_QueryUnload, then closes the window
 };
 
+// Why the window closes: the user (close box, tray menu) or the end of the session, when
+// nothing may be shown any more.
+enum class UnloadMode { User, SessionEnd };
+
 struct AppState {
     PartitionTable partitions;
     std::string SelectedPartition;
@@ -67,7 +72,7 @@ public:
     void mnFileItems_Click(int index);
     void RestoreFromTray();
     void Form_Resize();
-    void Form_QueryUnload();
+    void Form_QueryUnload(UnloadMode mode);
 
     AppState state;
     const CommandBar& Bar() const { return bar_; }
@@ -79,6 +84,7 @@ private:
     void NewCommand();
     void DeleteCommand();
     void PasswordCommand();
+    void ReportStillMapped(const std::vector<std::string>& letters);
     int SelectedNumber() { return list_.SelectedRow() + 1; }
 
     Platform& platform_;

@@ -138,10 +138,10 @@ bool MainWindow::IsMinimized() { return IsIconic(Handle()) != 0; }
 void MainWindow::Hide() { ShowWindow(Handle(), SW_HIDE); }
 
 // Every way of closing ends here, once: vaults and icon first, then the window.
-void MainWindow::Unload() {
+void MainWindow::Unload(UnloadMode mode) {
     if (unloaded_ || !Handle()) return;
     unloaded_ = true;
-    if (form_) form_->Form_QueryUnload();
+    if (form_) form_->Form_QueryUnload(mode);
     DestroyWindow(Handle());
 }
 
@@ -222,7 +222,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_QUERYENDSESSION:
             return TRUE;
         case WM_ENDSESSION:
-            if (wParam) Unload();
+            if (wParam) Unload(UnloadMode::SessionEnd);
             return 0;
         case WM_DESTROY:
             PostQuitMessage(0);

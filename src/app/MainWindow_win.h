@@ -36,7 +36,8 @@ public:
     void ShowNormal() override;
     bool IsMinimized() override;
     void Hide() override;
-    void Unload() override;
+    void Unload() override { Unload(UnloadMode::User); }
+    void Unload(UnloadMode mode);
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;

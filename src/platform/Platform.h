@@ -64,12 +64,19 @@ public:
     // Bytes up to the first CR or the end, decoded from the ANSI code page.
     virtual std::optional<std::string> ReadFirstLine(std::string_view path) = 0;
     virtual bool SetAttributes(std::string_view path, int attributes) = 0;
-    // Starts a command line and returns at once.
-    virtual bool RunCommand(std::string_view commandLine, int showStyle) = 0;
-    // Starts a command line and waits for it; its exit code, or nullopt when it could not be
+    // Starts the program at its full path, with a command line of that path followed by the
+    // arguments as given, and returns at once.
+    virtual bool RunCommand(std::string_view program, std::string_view arguments,
+                            int showStyle) = 0;
+    // The same, waiting for the program; its exit code, or nullopt when it could not be
     // started or did not end in time (it is then stopped).
-    virtual std::optional<int> RunCommandAndWait(std::string_view commandLine, int showStyle,
+    virtual std::optional<int> RunCommandAndWait(std::string_view program,
+                                                 std::string_view arguments, int showStyle,
                                                  int timeoutMs) = 0;
+    // What a drive letter stands for in the system's device namespace, such as
+    // \??\D:\Recycled\Tovik for a folder mapped with subst; "" when the letter stands for nothing;
+    // nullopt when the system cannot say.
+    virtual std::optional<std::string> DriveTarget(char letter) = 0;
     virtual std::optional<std::string> SystemDirectory() = 0;
     virtual std::optional<std::string> WindowsDirectory() = 0;
     // Hands one delete request for the path to the shell, owned by the main window.

@@ -28,4 +28,9 @@ private:
 // Removes the space character (and nothing else) at both ends.
 std::string_view TrimBlanks(std::string_view text);
 
+// Paths and drive letters compare without regard to case, as on Windows.
+constexpr char AsciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 }  // namespace tovik

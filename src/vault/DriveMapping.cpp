@@ -9,6 +9,8 @@ namespace tovik {
 
 namespace {
 constexpr int kSystemFileAlert = kMbIconExclamation | kMbSystemModal;
+// subst.exe's own mappings stand for a path in the device namespace.
+constexpr std::string_view kMappedPathPrefix = "\\??\\";
 
 std::optional<std::string> Candidate(std::optional<std::string> directory,
                                      std::string_view suffix) {
@@ -19,6 +21,51 @@ std::optional<std::string> Candidate(std::optional<std::string> directory,
 }
 
 bool Found(const std::optional<std::string>& match) { return match && !match->empty(); }
+
+char LetterOf(std::string_view mappedLetter) { return TrimBlanks(mappedLetter).front(); }
+
+bool SameText(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+    }
+    return true;
+}
+
+// Whether the letter maps to the partition's vault root; nullopt when the system cannot say.
+std::optional<bool> MapsToVault(Platform& platform, char letter, std::string_view partition) {
+    const auto target = platform.DriveTarget(letter);
+    if (!target) return std::nullopt;
+    return SameText(*target, std::string(kMappedPathPrefix) + VaultRoot(partition));
+}
+
+// "\??\D:\Recycled\Tovik", whatever the partition and the case.
+bool IsVaultRootTarget(std::string_view target) {
+    if (target.size() < kMappedPathPrefix.size() + 2) return false;
+    if (target.substr(0, kMappedPathPrefix.size()) != kMappedPathPrefix) return false;
+    const std::string_view path = target.substr(kMappedPathPrefix.size());
+    const char letter = AsciiLower(path[0]);
+    return letter >= 'a' && letter <= 'z' && path[1] == ':' &&
+           SameText(path, VaultRoot(path.substr(0, 2)));
+}
+
+enum class Unmapped { Yes, No, NoSubst };
+
+// The system decides, not subst.exe: the letter is free of the vault only when the device
+// namespace says so. Where it cannot say, subst.exe's answer is all there is to go by.
+Unmapped Unmap(Platform& platform, char letter, std::string_view partition, int timeoutMs) {
+    const auto before = MapsToVault(platform, letter, partition);
+    if (before && !*before) return Unmapped::Yes;  // someone else has unmapped it already
+    const std::string subst = FindSubstPath(platform);
+    if (subst == kSubstNotFound) return Unmapped::NoSubst;
+    const auto exitCode = platform.RunCommandAndWait(subst, std::string(" ") + letter + ":   /d",
+                                                     kShowHidden, timeoutMs);
+    const auto after = MapsToVault(platform, letter, partition);
+    const bool gone = after ? !*after : exitCode == 0;
+    return gone ? Unmapped::Yes : Unmapped::No;
+}
+
+std::string LetterText(char letter) { return std::string(1, letter) + ":"; }
 }  // namespace
 
 // The system directory first, then the old "command" folder under the Windows directory. A
@@ -35,9 +82,11 @@ std::string FindSubstPath(Platform& platform) {
     return std::string(kSubstNotFound);
 }
 
-// subst.exe is waited for, so that a mapping it refused (letter taken, letter past "Z") is
-// reported instead of being shown as open, and Explorer never starts on a letter that is not
-// there. A subst.exe that hangs is stopped at the time limit and counts as a failure.
+// subst.exe is waited for and the system asked afterwards, so that a mapping that did not
+// come about (letter taken, letter past "Z", subst.exe hung and stopped) is reported instead
+// of being shown as open, and Explorer never starts on a letter that is not there. Explorer is
+// the one in the Windows folder: started by bare name, a program of that name beside ours or
+// in the current folder would run instead.
 void OpenVault(Platform& platform, PartitionTable& table, std::string_view partition, int n) {
     const std::string subst = FindSubstPath(platform);
     if (subst == kSubstNotFound) {
@@ -47,36 +96,82 @@ void OpenVault(Platform& platform, PartitionTable& table, std::string_view parti
     }
     const auto letter = table.MappedLetter(n);
     if (!letter) return;
-    const std::string command = subst + *letter + VaultRoot(partition);
-    const auto exitCode = platform.RunCommandAndWait(command, kShowHidden, kSubstTimeoutMs);
-    if (!exitCode || *exitCode != 0) {
+    const auto exitCode = platform.RunCommandAndWait(subst, *letter + VaultRoot(partition),
+                                                     kShowHidden, kSubstTimeoutMs);
+    const auto mapped = MapsToVault(platform, LetterOf(*letter), partition);
+    if (!(mapped ? *mapped : exitCode == 0)) {
         platform.ShowMessage("无法将此Tovik映射到盘符 " + std::string(TrimBlanks(*letter)) +
                                  "，该盘符可能已被占用。",
                              "错误", kSystemFileAlert);
         return;
     }
-    platform.RunCommand("Explorer.exe  " + *letter, kShowMaximized);
     table.VaultOpen[n - 1] = true;
-}
-
-// Waits for the unmapping, so that whatever follows (a rebuilt list, the end of the program)
-// comes after the letter is gone.
-void CloseVault(Platform& platform, PartitionTable& table, int n) {
-    const auto open = table.IsOpen(n);
-    if (!open || !*open) return;
-    const std::string subst = FindSubstPath(platform);
-    if (subst == kSubstNotFound) {
-        platform.ShowMessage("系统文件丢失，无法关闭映射，重装系统可能解决此问题", "错误",
-                             kSystemFileAlert);
-        return;
+    if (const auto windows = platform.WindowsDirectory()) {
+        platform.RunCommand(std::string(TrimBlanks(*windows)) + "\\Explorer.exe", "  " + *letter,
+                            kShowMaximized);
     }
-    platform.RunCommandAndWait(subst + table.MappedLetters[n - 1] + "  /d", kShowHidden,
-                               kSubstTimeoutMs);
-    table.VaultOpen[n - 1] = false;
 }
 
-void CloseAllVaults(Platform& platform, PartitionTable& table) {
-    for (int n = 1; n <= table.PartitionCount; ++n) CloseVault(platform, table, n);
+bool CloseVault(Platform& platform, PartitionTable& table, int n) {
+    const auto open = table.IsOpen(n);
+    if (!open || !*open) return true;
+    const char letter = LetterOf(table.MappedLetters[n - 1]);
+    switch (Unmap(platform, letter, table.PartitionNames[n - 1], kSubstTimeoutMs)) {
+        case Unmapped::Yes:
+            table.VaultOpen[n - 1] = false;
+            return true;
+        case Unmapped::NoSubst:
+            platform.ShowMessage("系统文件丢失，无法关闭映射，重装系统可能解决此问题", "错误",
+                                 kSystemFileAlert);
+            return false;
+        case Unmapped::No:
+            platform.ShowMessage("无法取消盘符 " + LetterText(letter) +
+                                     " 的映射，此Tovik仍处于打开状态。",
+                                 "错误", kMbIconExclamation);
+            return false;
+    }
+    return false;
+}
+
+// The time is shared out among the open vaults before the first is tried, so that one hung
+// unmapping cannot use up the others' turn, nor all of them together more than the limit.
+std::vector<std::string> CloseAllVaults(Platform& platform, PartitionTable& table) {
+    int open = 0;
+    for (int n = 1; n <= table.PartitionCount; ++n) open += table.VaultOpen[n - 1] ? 1 : 0;
+    std::vector<std::string> stillMapped;
+    for (int n = 1; n <= table.PartitionCount; ++n) {
+        if (!table.VaultOpen[n - 1]) continue;
+        const char letter = LetterOf(table.MappedLetters[n - 1]);
+        if (Unmap(platform, letter, table.PartitionNames[n - 1], kCloseAllTimeoutMs / open) ==
+            Unmapped::Yes) {
+            table.VaultOpen[n - 1] = false;
+        } else {
+            stillMapped.push_back(LetterText(letter));
+        }
+    }
+    return stillMapped;
+}
+
+// A run that ended without closing (a crash, a forced end) leaves its letters mapped until
+// the user logs off: the vault stays reachable, and the letter is taken when this run wants
+// it. Only mappings onto a vault root are ours to remove.
+std::vector<std::string> CloseLeftoverMappings(Platform& platform) {
+    std::vector<std::string> stillMapped;
+    for (char letter = 'A'; letter <= 'Z'; ++letter) {
+        const auto target = platform.DriveTarget(letter);
+        if (!target || !IsVaultRootTarget(*target)) continue;
+        const std::string partition = target->substr(kMappedPathPrefix.size(), 2);
+        if (Unmap(platform, letter, partition, kSubstTimeoutMs) != Unmapped::Yes) {
+            stillMapped.push_back(LetterText(letter));
+        }
+    }
+    return stillMapped;
+}
+
+std::string StillMappedMessage(const std::vector<std::string>& letters) {
+    std::string joined;
+    for (const std::string& letter : letters) joined += (joined.empty() ? "" : " ") + letter;
+    return "以下盘符的映射未能取消：" + joined + "。这些Tovik在注销前仍可访问。";
 }
 
 }  // namespace tovik

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/PartitionTable.h"
 #include "platform/Platform.h"
@@ -11,10 +12,20 @@ namespace tovik {
 
 constexpr std::string_view kSubstNotFound = "Error";
 constexpr int kSubstTimeoutMs = 10000;
+// However many vaults are open and however their unmappings hang, closing them all together
+// takes no longer than this.
+constexpr int kCloseAllTimeoutMs = 10000;
 
 std::string FindSubstPath(Platform& platform);
 void OpenVault(Platform& platform, PartitionTable& table, std::string_view partition, int n);
-void CloseVault(Platform& platform, PartitionTable& table, int n);
-void CloseAllVaults(Platform& platform, PartitionTable& table);
+// True when the vault is closed afterwards; a vault whose letter stays mapped is reported.
+bool CloseVault(Platform& platform, PartitionTable& table, int n);
+// Tries every open vault and reports nothing; returns the letters ("G:") still mapped.
+std::vector<std::string> CloseAllVaults(Platform& platform, PartitionTable& table);
+// Unmaps whatever letter a run that ended without closing left on a vault root; returns the
+// letters still mapped.
+std::vector<std::string> CloseLeftoverMappings(Platform& platform);
+// "以下盘符的映射未能取消：G: H:。这些Tovik在注销前仍可访问。"
+std::string StillMappedMessage(const std::vector<std::string>& letters);
 
 }  // namespace tovik

@@ -17,6 +17,12 @@ protected:
         platform.AddFile(kSubst, "MZ");
         table = BuildPartitionTable(platform.drives);
     }
+    // Vault n open, its letter mapped as subst.exe would have mapped it.
+    void MarkOpen(int n) {
+        table.VaultOpen[n - 1] = true;
+        platform.mappings[table.MappedLetters[n - 1][1]] =
+            "\\??\\" + table.PartitionNames[n - 1] + "\\Recycled\\Tovik";
+    }
     std::vector<std::string> Lines() const {
         std::vector<std::string> lines;
         for (const auto& command : platform.commands) lines.push_back(command.line);
@@ -32,7 +38,7 @@ TEST_F(DriveMappingTest, OpenAndCloseRunTheJoinedCommandLines) {
     EXPECT_EQ(platform.commands[0].line, "C:\\WINDOWS\\SYSTEM32\\subst.exe G: D:\\Recycled\\Tovik");
     EXPECT_EQ(platform.commands[0].style, kShowHidden);
     EXPECT_TRUE(platform.commands[0].waited);
-    EXPECT_EQ(platform.commands[1].line, "Explorer.exe   G: ");
+    EXPECT_EQ(platform.commands[1].line, "C:\\WINDOWS\\Explorer.exe   G: ");
     EXPECT_EQ(platform.commands[1].style, kShowMaximized);
     EXPECT_FALSE(platform.commands[1].waited);
     EXPECT_TRUE(table.VaultOpen[1]);
@@ -80,19 +86,20 @@ TEST_F(DriveMappingTest, MissingSubstReportsAndKeepsTheFlags) {
     platform.RemoveFile(kSubst);
     OpenVault(platform, table, "D:", 2);
     EXPECT_FALSE(table.VaultOpen[1]);
-    table.VaultOpen[0] = table.VaultOpen[1] = true;
-    CloseAllVaults(platform, table);
+    MarkOpen(1);
+    MarkOpen(2);
+    EXPECT_FALSE(CloseVault(platform, table, 2));
 
     EXPECT_TRUE(platform.commands.empty());
-    ASSERT_EQ(platform.messages.size(), 3u);
+    ASSERT_EQ(platform.messages.size(), 2u);
     EXPECT_EQ(platform.messages[0].text, "系统文件丢失，无法创建映射，重装系统可能解决此问题");
-    for (int i = 1; i < 3; ++i) {
-        EXPECT_EQ(platform.messages[i].text, "系统文件丢失，无法关闭映射，重装系统可能解决此问题");
-    }
+    EXPECT_EQ(platform.messages[1].text, "系统文件丢失，无法关闭映射，重装系统可能解决此问题");
     for (const auto& message : platform.messages) {
         EXPECT_EQ(message.title, "错误");
         EXPECT_EQ(message.flags, 4144);
     }
+    EXPECT_EQ(CloseAllVaults(platform, table), (std::vector<std::string>{"F:", "G:"}));
+    EXPECT_EQ(platform.messages.size(), 2u) << "closing them all says nothing itself";
     EXPECT_TRUE(table.VaultOpen[0] && table.VaultOpen[1]);
 }
 
@@ -112,17 +119,76 @@ TEST_F(DriveMappingTest, AFailedMappingIsReportedAndNeitherShownNorMarkedOpen) {
 }
 
 TEST_F(DriveMappingTest, CloseAllUnmapsOpenVaultsInAscendingOrderAndSkipsTheRest) {
-    CloseAllVaults(platform, table);
+    EXPECT_TRUE(CloseAllVaults(platform, table).empty());
     EXPECT_TRUE(platform.commands.empty());
 
-    table.VaultOpen = {true, true};
-    platform.exitCodeOf = [](const std::string&) { return std::optional<int>(); };
-    CloseAllVaults(platform, table);
+    MarkOpen(1);
+    MarkOpen(2);
+    EXPECT_TRUE(CloseAllVaults(platform, table).empty());
     EXPECT_EQ(Lines(), (std::vector<std::string>{std::string(kSubst) + " F:   /d",
                                                  std::string(kSubst) + " G:   /d"}));
     EXPECT_EQ(table.VaultOpen, (std::vector<bool>{false, false}));
-    CloseVault(platform, table, 7);
+    EXPECT_TRUE(platform.mappings.empty());
+    EXPECT_TRUE(CloseVault(platform, table, 7));
     EXPECT_EQ(platform.commands.size(), 2u);
+}
+
+// Whatever subst.exe answers, the letter decides: a vault is closed once its letter no longer
+// leads to it, and only then.
+TEST_F(DriveMappingTest, CloseIsWhatTheSystemSaysOfTheLetterNotWhatSubstAnswers) {
+    MarkOpen(2);
+    for (std::optional<int> outcome : {std::optional<int>(1), std::optional<int>()}) {
+        platform.messages.clear();
+        platform.exitCodeOf = [&](const std::string&) { return outcome; };
+        EXPECT_FALSE(CloseVault(platform, table, 2));
+        EXPECT_TRUE(table.VaultOpen[1]);
+        ASSERT_EQ(platform.messages.size(), 1u);
+        EXPECT_EQ(platform.messages[0].text, "无法取消盘符 G: 的映射，此Tovik仍处于打开状态。");
+        EXPECT_EQ(platform.messages[0].title, "错误");
+        EXPECT_EQ(platform.messages[0].flags, 48);
+    }
+    // Unmapped by someone else: closed without a word, and nothing run.
+    platform.commands.clear();
+    platform.messages.clear();
+    platform.mappings.clear();
+    EXPECT_TRUE(CloseVault(platform, table, 2));
+    EXPECT_FALSE(table.VaultOpen[1]);
+    EXPECT_TRUE(platform.commands.empty());
+    EXPECT_TRUE(platform.messages.empty());
+
+    // When the system cannot say, subst.exe's answer is all there is.
+    MarkOpen(2);
+    platform.exitCodeOf = [](const std::string&) { return std::optional<int>(0); };
+    platform.FailOn("DriveTarget");
+    EXPECT_TRUE(CloseVault(platform, table, 2));
+    EXPECT_TRUE(platform.mappings.empty());
+}
+
+TEST_F(DriveMappingTest, CloseAllSharesOneTimeLimitAndNamesTheLettersLeft) {
+    MarkOpen(1);
+    MarkOpen(2);
+    platform.exitCodeOf = [](const std::string&) { return std::optional<int>(); };  // hangs
+    EXPECT_EQ(CloseAllVaults(platform, table), (std::vector<std::string>{"F:", "G:"}));
+    EXPECT_EQ(platform.timeouts.size(), 2u) << "every vault is tried";
+    int total = 0;
+    for (int timeout : platform.timeouts) total += timeout;
+    EXPECT_LE(total, 10000);
+    EXPECT_TRUE(platform.messages.empty());
+    EXPECT_EQ(StillMappedMessage({"G:", "H:"}),
+              "以下盘符的映射未能取消：G: H:。这些Tovik在注销前仍可访问。");
+}
+
+TEST_F(DriveMappingTest, LeftoverMappingsOnVaultRootsAreRemovedAndNothingElse) {
+    platform.mappings['H'] = "\\??\\d:\\RECYCLED\\tovik";
+    platform.mappings['K'] = "\\??\\C:\\work";
+    platform.mappings['M'] = "\\??\\C:\\Recycled\\Tovik\\我的Tovik";
+    EXPECT_TRUE(CloseLeftoverMappings(platform).empty());
+    EXPECT_EQ(Lines(), (std::vector<std::string>{std::string(kSubst) + " H:   /d"}));
+    EXPECT_EQ(platform.mappings.size(), 2u);
+
+    platform.mappings['H'] = "\\??\\E:\\Recycled\\Tovik";
+    platform.exitCodeOf = [](const std::string&) { return std::optional<int>(1); };
+    EXPECT_EQ(CloseLeftoverMappings(platform), (std::vector<std::string>{"H:"}));
 }
 
 TEST_F(DriveMappingTest, OpeningAnOpenVaultRunsBothCommandsAgain) {

@@ -92,9 +92,14 @@ bool FakePlatform::ParentIsFolder(const std::string& path) const {
 
 bool FakePlatform::AnotherInstanceRunning() { return anotherInstance; }
 
+// A letter mapped with subst is a drive like any other, of the type of the drive it leads to.
 std::optional<std::vector<Drive>> FakePlatform::Drives() {
     if (Fails("Drives", "") || drivesFail) return std::nullopt;
-    return drives;
+    std::vector<Drive> all = drives;
+    for (const auto& [letter, target] : mappings) all.push_back({letter, kDriveFixed});
+    std::sort(all.begin(), all.end(),
+              [](const Drive& a, const Drive& b) { return a.letter < b.letter; });
+    return all;
 }
 
 std::optional<std::uint64_t> FakePlatform::FreeSpace(std::string_view partition) {
@@ -173,17 +178,59 @@ bool FakePlatform::SetAttributes(std::string_view path, int attributes) {
     return true;
 }
 
-bool FakePlatform::RunCommand(std::string_view commandLine, int showStyle) {
-    if (Fails("RunCommand", commandLine)) return false;
-    commands.push_back({std::string(commandLine), showStyle, false});
+bool FakePlatform::RunCommand(std::string_view program, std::string_view arguments,
+                              int showStyle) {
+    const std::string line = std::string(program) + std::string(arguments);
+    if (Fails("RunCommand", line)) return false;
+    commands.push_back({line, showStyle, false});
     return true;
 }
 
-std::optional<int> FakePlatform::RunCommandAndWait(std::string_view commandLine, int showStyle,
-                                                   int /*timeoutMs*/) {
-    if (Fails("RunCommandAndWait", commandLine)) return std::nullopt;
-    commands.push_back({std::string(commandLine), showStyle, true});
-    return exitCodeOf(std::string(commandLine));
+std::optional<int> FakePlatform::RunCommandAndWait(std::string_view program,
+                                                   std::string_view arguments, int showStyle,
+                                                   int timeoutMs) {
+    const std::string line = std::string(program) + std::string(arguments);
+    if (Fails("RunCommandAndWait", line)) return std::nullopt;
+    commands.push_back({line, showStyle, true});
+    timeouts.push_back(timeoutMs);
+    const auto code = exitCodeOf(line);
+    const bool subst = Lower(program).ends_with("\\subst.exe");
+    if (code == 0 && subst) return Subst(arguments);
+    return code;
+}
+
+// " G: D:\Recycled\Tovik" maps, " G:   /d" unmaps; 1 where the real subst.exe refuses.
+int FakePlatform::Subst(std::string_view arguments) {
+    std::vector<std::string> words;
+    std::string word;
+    for (char c : std::string(arguments) + " ") {
+        if (c != ' ') {
+            word += c;
+        } else if (!word.empty()) {
+            words.push_back(word);
+            word.clear();
+        }
+    }
+    if (words.size() != 2 || words[0].size() != 2 || words[0][1] != ':') return 1;
+    const char letter = static_cast<char>(Lower(words[0])[0] - 'a' + 'A');
+    const bool drive = std::any_of(drives.begin(), drives.end(),
+                                   [&](const Drive& d) { return d.letter == letter; });
+    if (Lower(words[1]) == "/d") {
+        if (!mappings.count(letter)) return 1;
+        mappings.erase(letter);
+        return 0;
+    }
+    if (drive || mappings.count(letter) || letter < 'A' || letter > 'Z') return 1;
+    mappings[letter] = "\\??\\" + words[1];
+    return 0;
+}
+
+std::optional<std::string> FakePlatform::DriveTarget(char letter) {
+    if (Fails("DriveTarget", std::string(1, letter))) return std::nullopt;
+    if (const auto it = mappings.find(letter); it != mappings.end()) return it->second;
+    const bool drive = std::any_of(drives.begin(), drives.end(),
+                                   [&](const Drive& d) { return d.letter == letter; });
+    return drive ? "\\Device\\Harddisk" + std::string(1, letter) : std::string();
 }
 
 std::optional<std::string> FakePlatform::SystemDirectory() {

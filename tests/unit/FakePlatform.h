@@ -49,9 +49,16 @@ public:
     std::set<char> unreadable;  // drives whose listings fail
     std::optional<std::string> systemDirectory = std::string("C:\\WINDOWS\\SYSTEM32");
     std::optional<std::string> windowsDirectory = std::string("C:\\WINDOWS");
+    // The device namespace: what each letter mapped with subst stands for, such as
+    // \??\D:\Recycled\Tovik. The drives of the drive list stand for devices.
+    std::map<char, std::string> mappings;
+    // What a started program exits with (nullopt: it could not start, or hung and was
+    // stopped). subst.exe does its work only when it would exit with 0, and then refuses as
+    // the real one does: a letter in use, a letter that is not mapped.
     std::function<std::optional<int>(const std::string&)> exitCodeOf = [](const std::string&) {
         return std::optional<int>(0);
     };
+    std::vector<int> timeouts;  // of every waited command, in order
     std::deque<int> answers;  // message box answers, kIdOk when empty
     bool shellDeclines = false;
 
@@ -71,9 +78,11 @@ public:
     bool RemoveFile(std::string_view path) override;
     std::optional<std::string> ReadFirstLine(std::string_view path) override;
     bool SetAttributes(std::string_view path, int attributes) override;
-    bool RunCommand(std::string_view commandLine, int showStyle) override;
-    std::optional<int> RunCommandAndWait(std::string_view commandLine, int showStyle,
-                                         int timeoutMs) override;
+    bool RunCommand(std::string_view program, std::string_view arguments,
+                    int showStyle) override;
+    std::optional<int> RunCommandAndWait(std::string_view program, std::string_view arguments,
+                                         int showStyle, int timeoutMs) override;
+    std::optional<std::string> DriveTarget(char letter) override;
     std::optional<std::string> SystemDirectory() override;
     std::optional<std::string> WindowsDirectory() override;
     bool ShellDelete(std::string_view path) override;
@@ -83,6 +92,7 @@ private:
     bool Fails(const std::string& operation, std::string_view argument);
     bool DriveReadable(std::string_view path) const;
     bool ParentIsFolder(const std::string& path) const;
+    int Subst(std::string_view arguments);
 
     std::map<std::string, Entry> entries_;  // keyed by lower-case path
     std::map<char, std::optional<std::uint64_t>> freeSpace_;

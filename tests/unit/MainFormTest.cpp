@@ -28,6 +28,13 @@ protected:
         tray.log = &platform.calls;
         form.Form_Load();
     }
+    // Vault n open, its letter mapped as subst.exe would have mapped it.
+    void MarkOpen(int n) {
+        const auto& table = form.state.partitions;
+        form.state.partitions.VaultOpen[n - 1] = true;
+        platform.mappings[table.MappedLetters[n - 1][1]] =
+            "\\??\\" + table.PartitionNames[n - 1] + "\\Recycled\\Tovik";
+    }
     void SelectRow(int row) {
         list.Select(row);
         form.List1_Click();
@@ -63,7 +70,8 @@ protected:
 TEST_F(MainFormTest, StartUpAddsTheTrayIconListsThePartitionsAndSelectsTheFirst) {
     EXPECT_EQ(platform.calls[0], "TrayAdd");
     EXPECT_EQ(platform.calls[1], "TraySetTip 免费Tovik，点击右键弹出菜单、左键显示窗口");
-    EXPECT_EQ(platform.calls[2], "Drives ");
+    EXPECT_EQ(platform.calls[2], "DriveTarget A");
+    EXPECT_EQ(platform.calls[2 + 26], "Drives ");
     EXPECT_EQ(list.rows, (std::vector<std::string>{"C: 剩余1.00GB  未创建",
                                                    "D: 剩余12.35GB  已创建 未打开"}));
     EXPECT_EQ(list.selected, 0);
@@ -113,7 +121,7 @@ TEST_F(MainFormTest, OpenWithoutPasswordGivesTheNoticeMapsAndReselectsTheFirstRo
     Release(kOpen);
     EXPECT_EQ(Titles(), (std::vector<std::string>{"提示"}));
     EXPECT_EQ(Lines(), (std::vector<std::string>{std::string(kSubst) + " G: D:\\Recycled\\Tovik",
-                                                 "Explorer.exe   G: "}));
+                                                 "C:\\WINDOWS\\Explorer.exe   G: "}));
     EXPECT_EQ(list.rows[1], "D: 剩余12.35GB  已创建 D:=> G: ");
     EXPECT_EQ(list.selected, 0);
     EXPECT_EQ(form.state.SelectedPartition, "C:");
@@ -150,13 +158,13 @@ TEST_F(MainFormTest, APasswordTypedForOnePartitionNeverOpensAnother) {
     dialogs.whilePromptOpen = [&] { form.mnFileItems_Click(2); };  // rebuilds, selects C:
     Release(kOpen);
     EXPECT_EQ(Lines(), (std::vector<std::string>{std::string(kSubst) + " G: D:\\Recycled\\Tovik",
-                                                 "Explorer.exe   G: "}));
+                                                 "C:\\WINDOWS\\Explorer.exe   G: "}));
     EXPECT_TRUE(form.state.partitions.VaultOpen[1]);
     EXPECT_FALSE(form.state.partitions.VaultOpen[0]);
 }
 
 TEST_F(MainFormTest, CloseUnmapsWithoutAskingAndRebuilds) {
-    form.state.partitions.VaultOpen[1] = true;
+    MarkOpen(2);
     SelectRow(1);
     Release(kClose);
     EXPECT_EQ(Lines(), (std::vector<std::string>{std::string(kSubst) + " G:   /d"}));
@@ -198,7 +206,7 @@ TEST_F(MainFormTest, DeleteAsksThenUnmapsBeforeHandingTheTreeToTheShell) {
     EXPECT_TRUE(platform.shellDeletes.empty());
     EXPECT_EQ(list.selected, 1);
 
-    form.state.partitions.VaultOpen[1] = true;
+    MarkOpen(2);
     platform.answers = {kIdYes};
     Release(kDelete);
     EXPECT_EQ(Lines(), (std::vector<std::string>{std::string(kSubst) + " G:   /d"}));
@@ -238,7 +246,8 @@ TEST_F(MainFormTest, PasswordAsksForTheCurrentOneOnlyWhenThereIsOne) {
 }
 
 TEST_F(MainFormTest, TrayMenuRestoresClosesAllShowsAboutAndExits) {
-    form.state.partitions.VaultOpen = {true, true};
+    MarkOpen(1);
+    MarkOpen(2);
     form.mnFileItems_Click(1);
     form.mnFileItems_Click(4);
     form.mnFileItems_Click(0);
@@ -277,9 +286,10 @@ TEST_F(MainFormTest, MinimisingHidesTheWindow) {
 }
 
 TEST_F(MainFormTest, UnloadUnmapsEveryVaultBeforeRemovingTheIcon) {
-    form.state.partitions.VaultOpen = {true, true};
+    MarkOpen(1);
+    MarkOpen(2);
     platform.calls.clear();
-    form.Form_QueryUnload();
+    form.Form_QueryUnload(UnloadMode::User);
     EXPECT_EQ(Lines().size(), 2u);
     const long icon = Index("TrayRemove");
     ASSERT_GE(icon, 0);
@@ -287,11 +297,62 @@ TEST_F(MainFormTest, UnloadUnmapsEveryVaultBeforeRemovingTheIcon) {
     EXPECT_EQ(form.state.partitions.VaultOpen, (std::vector<bool>{false, false}));
 }
 
+// A letter that stays mapped keeps its vault open in the list, bars Delete, and is named once
+// when the program ends, but only while someone can read it.
+TEST_F(MainFormTest, ALetterThatStaysMappedIsNeverShownClosedNorItsVaultDeleted) {
+    MarkOpen(2);
+    platform.exitCodeOf = [](const std::string& line) {
+        return std::optional<int>(line.ends_with("/d") ? 1 : 0);
+    };
+    SelectRow(1);
+    Release(kClose);
+    EXPECT_EQ(platform.messages.back().text, "无法取消盘符 G: 的映射，此Tovik仍处于打开状态。");
+    EXPECT_EQ(list.rows[1], "D: 剩余12.35GB  已创建 D:=> G: ");
+
+    SelectRow(1);
+    platform.answers = {kIdYes};
+    Release(kDelete);
+    EXPECT_EQ(platform.messages.back().text, "无法取消盘符 G: 的映射，此Tovik仍处于打开状态。");
+    EXPECT_TRUE(platform.shellDeletes.empty());
+    EXPECT_NE(platform.Find("D:\\Recycled\\Tovik\\Recycled\\Desktop.ini"), nullptr);
+
+    MarkOpen(1);
+    platform.messages.clear();
+    form.mnFileItems_Click(2);
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text,
+              "以下盘符的映射未能取消：F: G:。这些Tovik在注销前仍可访问。");
+    EXPECT_EQ(platform.messages[0].flags, 48);
+    EXPECT_EQ(list.rows[1], "D: 剩余12.35GB  已创建 D:=> G: ");
+
+    platform.messages.clear();
+    form.Form_QueryUnload(UnloadMode::SessionEnd);
+    EXPECT_TRUE(platform.messages.empty());
+    EXPECT_GE(Index("TrayRemove"), 0) << "the program ends all the same";
+}
+
+// A run that ended without closing left D:'s vault on H: and the user's own mapping on K:.
+TEST_F(MainFormTest, StartUpRemovesWhatAnEarlierRunLeftMappedBeforeReadingTheDrives) {
+    test::FakePlatform machine;
+    machine.AddDrive('C', kDriveFixed, 1'000'000'000);
+    machine.AddDrive('D', kDriveFixed, 12'345'678'901);
+    machine.AddFile(kSubst, "MZ");
+    machine.mappings['H'] = "\\??\\D:\\Recycled\\Tovik";
+    machine.mappings['K'] = "\\??\\C:\\work";
+    test::FakeList rows;
+    MainForm restarted(machine, rows, bar, dialogs, window, tray);
+    restarted.Form_Load();
+    EXPECT_EQ(machine.commands[0].line, std::string(kSubst) + " H:   /d");
+    EXPECT_EQ(rows.rows.size(), 3u) << "C:, D: and the user's K:";
+    EXPECT_EQ(restarted.state.partitions.MappedLetters[1], " M: ");
+    EXPECT_TRUE(machine.messages.empty());
+}
+
 TEST_F(MainFormTest, NothingIsMappedOnceTheProgramIsEnding) {
     platform.AddFile(kDPassword, "pw\r\n");
     SelectRow(1);
     dialogs.prompts = {"pw"};
-    dialogs.whilePromptOpen = [&] { form.Form_QueryUnload(); };
+    dialogs.whilePromptOpen = [&] { form.Form_QueryUnload(UnloadMode::User); };
     Release(kOpen);
     EXPECT_TRUE(platform.commands.empty());
     EXPECT_FALSE(form.state.partitions.VaultOpen[1]);

@@ -51,14 +51,19 @@ std::optional<std::string> DirectoryFrom(UINT (*query)(LPWSTR, UINT)) {
 UINT SystemDirectoryQuery(LPWSTR buffer, UINT size) { return GetSystemDirectoryW(buffer, size); }
 UINT WindowsDirectoryQuery(LPWSTR buffer, UINT size) { return GetWindowsDirectoryW(buffer, size); }
 
-UniqueHandle StartProcess(std::string_view commandLine, int showStyle) {
-    std::wstring line = Widen(commandLine);
+// The program is named by its full path, so the system does not search for it: a program of
+// the same name in our own folder or the current one never runs in its place. A path with
+// blanks is quoted on the command line so that the program reads its arguments right.
+UniqueHandle StartProcess(std::string_view program, std::string_view arguments, int showStyle) {
+    const std::wstring path = Widen(program);
+    std::wstring line = path.find(L' ') == std::wstring::npos ? path : L'"' + path + L'"';
+    line += Widen(arguments);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = static_cast<WORD>(showStyle);
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+    if (!CreateProcessW(path.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process)) {
         return UniqueHandle();
     }
@@ -175,15 +180,17 @@ bool Win32Platform::SetAttributes(std::string_view path, int attributes) {
     return SetFileAttributesW(Widen(path).c_str(), bits) != 0;
 }
 
-bool Win32Platform::RunCommand(std::string_view commandLine, int showStyle) {
-    return static_cast<bool>(StartProcess(commandLine, showStyle));
+bool Win32Platform::RunCommand(std::string_view program, std::string_view arguments,
+                               int showStyle) {
+    return static_cast<bool>(StartProcess(program, arguments, showStyle));
 }
 
 // A program that outlives the wait is stopped, so that it cannot finish its work later behind
 // the back of a caller that has already reported the failure.
-std::optional<int> Win32Platform::RunCommandAndWait(std::string_view commandLine, int showStyle,
+std::optional<int> Win32Platform::RunCommandAndWait(std::string_view program,
+                                                    std::string_view arguments, int showStyle,
                                                     int timeoutMs) {
-    const UniqueHandle process = StartProcess(commandLine, showStyle);
+    const UniqueHandle process = StartProcess(program, arguments, showStyle);
     if (!process) return std::nullopt;
     if (WaitForSingleObject(process.Get(), static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0) {
         TerminateProcess(process.Get(), 1);
@@ -193,6 +200,21 @@ std::optional<int> Win32Platform::RunCommandAndWait(std::string_view commandLine
     DWORD code = 0;
     if (!GetExitCodeProcess(process.Get(), &code)) return std::nullopt;
     return static_cast<int>(code);
+}
+
+// The answer is a list of targets, the one in force first; the buffer grows until it fits.
+std::optional<std::string> Win32Platform::DriveTarget(char letter) {
+    const wchar_t device[] = {static_cast<wchar_t>(letter), L':', L'\0'};
+    std::wstring buffer(256, L'\0');
+    while (true) {
+        const DWORD length =
+            QueryDosDeviceW(device, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length > 0) return Narrow(buffer.c_str());
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND) return std::string();
+        if (error != ERROR_INSUFFICIENT_BUFFER || buffer.size() >= 65536) return std::nullopt;
+        buffer.resize(buffer.size() * 2);
+    }
 }
 
 std::optional<std::string> Win32Platform::SystemDirectory() {

@@ -27,9 +27,11 @@ public:
     bool RemoveFile(std::string_view path) override;
     std::optional<std::string> ReadFirstLine(std::string_view path) override;
     bool SetAttributes(std::string_view path, int attributes) override;
-    bool RunCommand(std::string_view commandLine, int showStyle) override;
-    std::optional<int> RunCommandAndWait(std::string_view commandLine, int showStyle,
-                                         int timeoutMs) override;
+    bool RunCommand(std::string_view program, std::string_view arguments,
+                    int showStyle) override;
+    std::optional<int> RunCommandAndWait(std::string_view program, std::string_view arguments,
+                                         int showStyle, int timeoutMs) override;
+    std::optional<std::string> DriveTarget(char letter) override;
     std::optional<std::string> SystemDirectory() override;
     std::optional<std::string> WindowsDirectory() override;
     bool ShellDelete(std::string_view path) override;
