@@ -43,9 +43,7 @@ class Bench:
                              ("floor.exe", build / "win-x86_64" / "bench" / "floor.exe"),
                              ("floor_libraries.exe",
                               build / "win-x86_64" / "bench" / "floor_libraries.exe"),
-                             ("probe.exe", build / "win-x86_64" / "bench" / "probe.exe"),
-                             ("explorer.exe", build / "win-x86_64" / "tests" / "e2e" / "tools" /
-                              "explorer.exe")):
+                             ("probe.exe", build / "win-x86_64" / "bench" / "probe.exe")):
             shutil.copyfile(source, self.folder / name)
 
     def scene(self, partitions):

@@ -30,15 +30,15 @@ def main():
     Session.make_locale()
     if not (session.prefix / "system.reg").exists():
         print("Making the demo Wine prefix in %s" % session.prefix)
-        session.make_prefix()
+        session.make_prefix(explorer_standin=False)
     scene = Scene(session, Drive("d", "hd", recycled=True), name="demo").apply(fresh=False)
     tovik = Tovik(scene)
     try:
         if xvfb_pid is None:
             print("Tovik.exe runs on %s; drive D: is %s" % (display, scene.path("d")))
-            tovik.start(wait=False, standin_explorer=False).process.wait()
+            tovik.start(wait=False).process.wait()
             return
-        tovik.start(standin_explorer=False)
+        tovik.start()
         time.sleep(1)
         shot = session.screenshot(work / "screenshot.png")
         print("No $DISPLAY: Tovik.exe ran in Xvfb; its screenshot is %s" % shot)

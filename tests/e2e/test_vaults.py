@@ -39,7 +39,8 @@ class VaultTest(TovikTest):
         tovik = self.start()
         self.open_vault(tovik)
         self.assertEqual(tovik.scene.subst_log(), [SUBST + " F: D:\\Recycled\\Tovik"])
-        self.assertEqual(tovik.scene.explorer_log(), ["Explorer.exe   F: \tshow=3\tflags=0x1"])
+        self.assertEqual(tovik.scene.explorer_log(), [
+            "C:\\windows\\Explorer.exe   F: \tshow=3\tflags=0x1\tpath=C:\\windows\\explorer.exe"])
         self.assertEqual(tovik.driver("dosdevice", "F").strip(), "\\??\\D:\\Recycled\\Tovik")
         # After the rebuild the released button shows the normal face, and moving on the same
         # label does not bring the hover back until the pointer has left the buttons.

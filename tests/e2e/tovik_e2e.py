@@ -167,9 +167,11 @@ class Session:
             subprocess.run(["localedef", "-i", "zh_CN", "-f", "UTF-8",
                             str(LOCALE / "zh_CN.UTF-8")], check=True, capture_output=True)
 
-    def make_prefix(self):
+    def make_prefix(self, explorer_standin=True):
         """A fresh prefix with the CJK fonts linked, the virtual desktop with its tray, and
-        our stand-in subst.exe in system32 (Wine's own maps nothing)."""
+        our stand-in subst.exe in system32 (Wine's own maps nothing). The stand-in
+        explorer.exe takes the place of Wine's in the Windows folder, where Tovik starts it
+        from; the virtual desktop runs the one in system32."""
         started = time.monotonic()
         Session.make_locale()
         self.wine("wineboot", "-i", timeout=300)
@@ -177,6 +179,8 @@ class Session:
         self.regedit(_PREFIX_SETTINGS.replace("{link}", link))
         system32 = self.drive_c / "windows" / "system32"
         shutil.copyfile(TOOLS / "subst.exe", system32 / "subst.exe")
+        if explorer_standin:
+            shutil.copyfile(TOOLS / "explorer.exe", self.drive_c / "windows" / "explorer.exe")
         tools = self.drive_c / "e2e"
         tools.mkdir(exist_ok=True)
         shutil.copyfile(TOOLS / "driver.exe", tools / "driver.exe")
@@ -310,6 +314,7 @@ class Scene:
         return [line for line in log.read_bytes().decode("utf-8").split("\r\n") if line]
 
     def subst_mode(self, mode):
+        """"fail" or "hang": every run; "fail-unmap": only unmappings fail."""
         (self.session.drive_c / "subst-mode.txt").write_text(mode + "\r\n")
 
     def subst_path(self):
@@ -345,14 +350,10 @@ class Tovik:
         self.process = None
         self.folder = self.session.drive_c / "tovik"
 
-    def start(self, wait=True, standin_explorer=True):
+    def start(self, wait=True):
         self.folder.mkdir(exist_ok=True)
         shutil.copyfile(EXE, self.folder / "Tovik.exe")
-        explorer = self.folder / "explorer.exe"
-        if standin_explorer:
-            shutil.copyfile(TOOLS / "explorer.exe", explorer)
-        elif explorer.exists():
-            explorer.unlink()
+        self._panel = None
         self.process = self.session.start("C:\\tovik\\Tovik.exe")
         if wait:
             self.main = self.wait(MAIN_TITLE, timeout=30000)

@@ -1,8 +1,9 @@
-// explorer.exe stand-in for the end-to-end tests. Placed next to the program
-// under test, it is found before the system's copy when that program starts
-// "explorer.exe", and only records how it was started: the command line and
-// the show state asked for, one line per run in C:\explorer-log.txt, and
-// when it was created in C:\explorer-times.txt.
+// explorer.exe stand-in for the end-to-end tests. It takes the place of the
+// system's copy in the Windows folder and only records how it was started:
+// the command line, the show state asked for and the file that ran, one line
+// per run in C:\explorer-log.txt, and when it was created in
+// C:\explorer-times.txt. A copy put beside the program under test shows by
+// its path whether it ever ran.
 
 #include <windows.h>
 
@@ -23,6 +24,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     line += L"\tshow=" + std::to_wstring(startup.wShowWindow);
     line += L"\tflags=";
     line += flags;
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    line += L"\tpath=" + std::wstring(path, length);
     tools::append_line(L"C:\\explorer-log.txt", line);
     tools::append_process_times(L"C:\\explorer-times.txt");
     return 0;

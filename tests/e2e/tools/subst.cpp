@@ -4,7 +4,9 @@
 //
 //   C:\subst-log.txt   every run appends its command line, exactly as given
 //   C:\subst-mode.txt  first line "fail": exit 1 at once; "hang": sleep 60 s,
-//                      then exit 0; both without mapping anything
+//                      then exit 0; both without mapping anything;
+//                      "fail-unmap": unmappings exit 1 and change nothing,
+//                      mappings work
 //   C:\subst-times.txt every run appends its creation time and its end
 
 #include <windows.h>
@@ -44,7 +46,7 @@ int fail(std::wstring_view message) {
 // ---------------------------------------------------------------------------
 // Test control
 
-enum class Mode { Normal, Fail, Hang };
+enum class Mode { Normal, Fail, Hang, FailUnmap };
 
 std::string first_line_of(const wchar_t* path) {
     FileCloser file{CreateFileW(path, GENERIC_READ,
@@ -65,6 +67,7 @@ Mode read_mode() {
     std::string line = first_line_of(kModePath);
     if (line == "fail") return Mode::Fail;
     if (line == "hang") return Mode::Hang;
+    if (line == "fail-unmap") return Mode::FailUnmap;
     return Mode::Normal;
 }
 
@@ -195,9 +198,12 @@ bool is_delete_switch(const std::wstring& token) {
     return token == L"/d" || token == L"/D";
 }
 
-int run(const std::vector<std::wstring>& tokens) {
+int run(const std::vector<std::wstring>& tokens, Mode mode) {
     if (tokens.empty()) return list_substitutions();
-    if (tokens.size() == 2 && is_delete_switch(tokens[1])) return remove_substitution(tokens[0]);
+    if (tokens.size() == 2 && is_delete_switch(tokens[1])) {
+        if (mode == Mode::FailUnmap) return fail(L"Failing unmappings as C:\\subst-mode.txt asks");
+        return remove_substitution(tokens[0]);
+    }
     if (tokens.size() == 2) return add_substitution(tokens[0], tokens[1]);
     if (tokens.size() < 2) return fail(L"Incorrect number of parameters - " + tokens[0]);
     return fail(L"Invalid parameter - " + tokens[2]);
@@ -212,7 +218,8 @@ int wmain() {
     tools::append_line(kLogPath, command_line);
 
     int code = kExitOk;
-    switch (read_mode()) {
+    const Mode mode = read_mode();
+    switch (mode) {
         case Mode::Fail:
             code = fail(L"Failing as C:\\subst-mode.txt asks");
             break;
@@ -220,7 +227,8 @@ int wmain() {
             Sleep(60 * 1000);
             break;
         case Mode::Normal:
-            code = run(tokenize(arguments_of(command_line)));
+        case Mode::FailUnmap:
+            code = run(tokenize(arguments_of(command_line)), mode);
             break;
     }
     tools::append_process_times(kTimesPath);
