@@ -94,12 +94,13 @@ void MainForm::CloseCommand() {
     RefreshPartitionList();
 }
 
-// Creation reports nothing itself, so the probe afterwards tells success from failure; a
-// partition without \Recycled, or one we cannot write, gets an error instead of the notice.
+// Creation reports nothing itself, so a look afterwards tells success from failure: only a
+// whole vault is one, and a partition without \Recycled, one we cannot write, or one where
+// only part of the tree could be made gets an error instead of the notice.
 void MainForm::NewCommand() {
     const std::string partition = state.SelectedPartition;
     CreateVault(platform_, partition);
-    const bool created = VaultExists(platform_, partition);
+    const bool created = VaultComplete(platform_, partition);
     RefreshPartitionList();
     List1_Click();
     if (created) {
@@ -129,8 +130,8 @@ void MainForm::DeleteCommand() {
 // behind it in the meantime.
 void MainForm::PasswordCommand() {
     const std::string partition = state.SelectedPartition;
-    const auto match = platform_.FirstMatch(PasswordFilePath(partition), 0);
-    if (!match || !match->empty()) {
+    const auto hasPassword = PasswordFileExists(platform_, partition);
+    if (!hasPassword || *hasPassword) {
         if (!CheckPassword(platform_, dialogs_, state.EnteredPassword, partition, false)) return;
         if (closing_) return;
     }

@@ -1,5 +1,6 @@
 #include "password/PasswordDialogs_win.h"
 
+#include "platform/Text.h"
 #include "platform/win32/Picture.h"
 #include "platform/win32/WinText.h"
 #include "resource.h"
@@ -34,13 +35,28 @@ std::string ControlText(HWND control) {
     const int length = GetWindowTextLengthW(control);
     std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
     text.resize(static_cast<std::size_t>(GetWindowTextW(control, text.data(), length + 1)));
-    return Narrow(text);
+    std::string utf8 = Narrow(text);
+    SecureZeroMemory(text.data(), text.size() * sizeof(wchar_t));
+    return utf8;
 }
+
+namespace {
+// The box's own buffer is written over before the box goes, so that a password typed into it
+// does not stay behind in memory that is handed out again.
+void ScrubBox(HWND box) {
+    const int length = GetWindowTextLengthW(box);
+    if (length <= 0) return;
+    SetWindowTextW(box, std::wstring(static_cast<std::size_t>(length), L' ').c_str());
+    SetWindowTextW(box, L"");
+}
+}  // namespace
 
 std::optional<std::string> PasswordPromptDialog::Run() {
     entered_.reset();
     ShowModal(L"需要密码", 3630, 1560, 2760, 3750);
-    return entered_;
+    std::optional<std::string> entered = entered_;
+    if (entered_) Scrub(*entered_);
+    return entered;
 }
 
 // Made in tab order: OK first, then the label and the box it names, so that the label's
@@ -66,6 +82,10 @@ void PasswordPromptDialog::OnInit() {
 // OK hands the text back unchanged; Esc and the close box are a cancel.
 bool PasswordPromptDialog::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
     result = 0;
+    if (message == WM_DESTROY) {
+        ScrubBox(Item(kPromptText));
+        return false;
+    }
     if (message == WM_COMMAND && LOWORD(wParam) == kPromptOk) {
         entered_ = ControlText(Item(kPromptText));
         Dialog::Close();
@@ -127,6 +147,10 @@ void SetPasswordDialog::FocusFirstEntryAndSelectAll() {
 bool SetPasswordDialog::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
     result = 0;
     switch (message) {
+        case WM_DESTROY:
+            ScrubBox(Item(kSetFirst));
+            ScrubBox(Item(kSetSecond));
+            return false;
         case DM_GETDEFID:
             return true;
         case WM_CLOSE:

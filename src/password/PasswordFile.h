@@ -30,6 +30,8 @@ public:
 };
 
 std::string PasswordFilePath(std::string_view partition);
+// Whether the vault has a password file; nullopt when that cannot be told.
+std::optional<bool> PasswordFileExists(Platform& platform, std::string_view partition);
 
 bool CheckPassword(Platform& platform, PasswordPrompt& prompt, std::string& enteredPassword,
                    std::string_view partition, bool notice);

@@ -26,6 +26,7 @@ struct Drive {
 
 // File attribute bits.
 enum Attribute : int { kReadOnly = 1, kHidden = 2, kSystem = 4 };
+constexpr int kAllAttributes = kReadOnly | kHidden | kSystem;
 
 // Window styles for started programs.
 enum ShowStyle : int { kShowHidden = 0, kShowMaximized = 3 };
@@ -56,13 +57,17 @@ public:
     // lie within the mask; "" when none does; nullopt when the listing cannot be made.
     virtual std::optional<std::string> FirstMatch(std::string_view pattern, int mask) = 0;
     virtual bool MakeFolder(std::string_view path) = 0;
-    // Creates or empties the file and writes the text and CR LF in the ANSI code page.
+    // Creates or empties the file and writes the text and CR LF in the ANSI code page; fails
+    // without writing when the text has no exact form there.
     virtual bool WriteTextFile(std::string_view path, std::string_view text) = 0;
     // Moves a file onto another in one step, replacing it.
     virtual bool MoveFileReplacing(std::string_view source, std::string_view target) = 0;
     virtual bool RemoveFile(std::string_view path) = 0;
-    // Bytes up to the first CR or the end, decoded from the ANSI code page.
+    // The bytes up to the first CR or the end, as they stand in the file.
     virtual std::optional<std::string> ReadFirstLine(std::string_view path) = 0;
+    // The text in the ANSI code page, byte for byte as a file would hold it; nullopt when a
+    // character has no exact form there (nothing is replaced by a look-alike or a "?").
+    virtual std::optional<std::string> ToAnsi(std::string_view text) = 0;
     virtual bool SetAttributes(std::string_view path, int attributes) = 0;
     // Starts the program at its full path, with a command line of that path followed by the
     // arguments as given, and returns at once.

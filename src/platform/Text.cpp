@@ -9,6 +9,12 @@ std::string_view TrimBlanks(std::string_view text) {
     return text.substr(first, last - first + 1);
 }
 
+void Scrub(std::string& text) {
+    volatile char* bytes = text.data();
+    for (std::size_t i = 0; i < text.size(); ++i) bytes[i] = '\0';
+    text.clear();
+}
+
 // Whatever the file holds after the first line is never looked at, and neither is a line
 // past the limit: a file of any size costs at most one limit's worth of reading.
 bool FirstLineReader::Feed(std::string_view piece) {

@@ -28,6 +28,10 @@ private:
 // Removes the space character (and nothing else) at both ends.
 std::string_view TrimBlanks(std::string_view text);
 
+// Overwrites the text before letting it go, so that a password does not linger in memory
+// that is handed out again.
+void Scrub(std::string& text);
+
 // Paths and drive letters compare without regard to case, as on Windows.
 constexpr char AsciiLower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;

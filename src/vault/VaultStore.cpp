@@ -6,7 +6,6 @@ namespace {
 constexpr std::string_view kRootSuffix = "\\Recycled\\Tovik";
 constexpr std::string_view kStorageFolder = "\\我的Tovik";
 constexpr std::string_view kInnerFolder = "\\Recycled";
-constexpr int kAllAttributes = kReadOnly | kHidden | kSystem;
 
 std::string Join(std::string_view a, std::string_view b) {
     std::string out(a);
@@ -39,6 +38,17 @@ bool VaultExists(Platform& platform, std::string_view partition) {
     const bool exists = !marker || !marker->empty();
     platform.FirstMatch("c:\\*.*", 0);
     return exists;
+}
+
+// Unlike the probe, a listing that fails proves nothing here.
+bool VaultComplete(Platform& platform, std::string_view partition) {
+    const std::string storage = Join(VaultRoot(partition), kStorageFolder);
+    for (const std::string& file :
+         {Join(storage, "\\Desktop.ini"), Join(VaultInnerFolder(partition), "\\Desktop.ini")}) {
+        const auto match = platform.FirstMatch(file, kAllAttributes);
+        if (!match || match->empty()) return false;
+    }
+    return true;
 }
 
 // Each step is tried even when an earlier one failed, and nothing is undone: the list that the

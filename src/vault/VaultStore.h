@@ -15,6 +15,8 @@ extern const char kStorageDesktopIni[];  // the storage folder's Desktop.ini, wi
 extern const char kMarkerDesktopIni[];   // the marker Desktop.ini, without the final CR LF
 
 bool VaultExists(Platform& platform, std::string_view partition);
+// The storage folder with its Desktop.ini and the marker are all there.
+bool VaultComplete(Platform& platform, std::string_view partition);
 void CreateVault(Platform& platform, std::string_view partition);
 void DeleteVault(Platform& platform, std::string_view partition);
 

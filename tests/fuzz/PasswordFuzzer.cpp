@@ -1,6 +1,7 @@
 // libFuzzer target: whatever a password.dat holds and whatever is typed, the first line is
-// read as defined, the check lets through exactly the matching entries, and nothing crashes
-// or runs away.
+// read as defined, the typed text is held in the file's code page exactly or not at all, the
+// check lets through exactly the matching entries, a saved password can be typed again, and
+// nothing crashes or runs away.
 //
 // The input is taken apart as: one byte giving the size of the pieces the file is read in,
 // the file's bytes, a 0xFF byte, then the typed text.
@@ -44,8 +45,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string expected = file.substr(0, file.find('\r'));
     Require(reader.Line() == expected);
 
-    // The check: exactly the entries equal to it but for blanks at the ends get through, one
-    // prompt is shown, and a refusal is said once.
+    // The check, with the typed text turned into the file's code page as the program does:
+    // exactly the entries equal to a line that is not blank, but for blanks at the ends, get
+    // through; a blank line or an entry the code page cannot hold gets nobody through.
+    const auto encoded = test::EncodeCodePage936(typed);
+    const bool blank = TrimBlanks(expected).empty();
     test::FakePlatform platform;
     platform.AddDrive('D', kDriveFixed);
     platform.AddFolder("D:\\Recycled\\Tovik\\Recycled", 7);
@@ -54,9 +58,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     dialogs.prompts = {typed};
     std::string entered;
     const bool passed = CheckPassword(platform, dialogs, entered, "D:", true);
-    Require(passed == (TrimBlanks(expected) == TrimBlanks(typed)));
-    Require(dialogs.promptShown == 1);
+    Require(passed == (!blank && encoded && TrimBlanks(expected) == TrimBlanks(*encoded)));
+    Require(dialogs.promptShown == (blank ? 0 : 1));
     Require(platform.messages.size() == (passed ? 0u : 1u));
-    Require(entered == typed);
+    Require(entered.empty());
+
+    // Whatever the dialog saves can be typed again, and it saves nothing it cannot hold.
+    test::FakePlatform fresh;
+    fresh.AddDrive('D', kDriveFixed);
+    fresh.AddFolder("D:\\Recycled\\Tovik\\Recycled", 7);
+    test::FakeSetPasswordView view;
+    view.first = view.second = typed;
+    AcceptNewPassword(fresh, "D:", view);
+    const auto* saved = fresh.Find(kFile);
+    const bool holdable = encoded && encoded->find('\r') == std::string::npos;
+    Require(view.closed == (holdable && !TrimBlanks(typed).empty()));
+    Require(view.closed == (saved != nullptr));
+    if (saved) {
+        Require(saved->bytes == *encoded + "\r\n");
+        test::FakeDialogs again;
+        again.prompts = {" " + typed + " "};
+        Require(CheckPassword(fresh, again, entered, "D:", false));
+    }
     return 0;
 }

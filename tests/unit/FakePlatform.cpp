@@ -1,10 +1,32 @@
 #include "FakePlatform.h"
 
+#include <iconv.h>
+
 #include <algorithm>
+#include <cstdlib>
 
 #include "platform/Text.h"
 
 namespace tovik::test {
+
+// Code page 936 as the system's converter sees it, without best-fit look-alikes: a character
+// it cannot hold makes the conversion fail.
+std::optional<std::string> EncodeCodePage936(std::string_view utf8) {
+    static const iconv_t converter = iconv_open("CP936", "UTF-8");
+    if (converter == reinterpret_cast<iconv_t>(-1)) std::abort();
+    iconv(converter, nullptr, nullptr, nullptr, nullptr);
+    std::string in(utf8);
+    std::string out(in.size() * 2 + 4, '\0');
+    char* from = in.data();
+    std::size_t fromLeft = in.size();
+    char* to = out.data();
+    std::size_t toLeft = out.size();
+    if (iconv(converter, &from, &fromLeft, &to, &toLeft) == static_cast<std::size_t>(-1)) {
+        return std::nullopt;
+    }
+    out.resize(out.size() - toLeft);
+    return out;
+}
 
 namespace {
 std::string Lower(std::string_view text) {
@@ -137,8 +159,10 @@ bool FakePlatform::WriteTextFile(std::string_view path, std::string_view text) {
     if (Fails("WriteTextFile", path) || !DriveReadable(path) || !ParentIsFolder(p)) return false;
     const Entry* existing = Find(p);
     if (existing && (existing->folder || (existing->attributes & kReadOnly))) return false;
+    const auto ansi = EncodeCodePage936(text);
+    if (!ansi) return false;
     const int attributes = existing ? existing->attributes : 0;
-    AddFile(existing ? existing->path : p, std::string(text) + "\r\n", attributes);
+    AddFile(existing ? existing->path : p, *ansi + "\r\n", attributes);
     return true;
 }
 
@@ -159,6 +183,7 @@ bool FakePlatform::MoveFileReplacing(std::string_view source, std::string_view t
 bool FakePlatform::RemoveFile(std::string_view path) {
     const Entry* entry = Find(std::string(path));
     if (Fails("RemoveFile", path) || !entry || entry->folder) return false;
+    if (entry->attributes & kReadOnly) return false;
     entries_.erase(Lower(path));
     return true;
 }
@@ -169,6 +194,11 @@ std::optional<std::string> FakePlatform::ReadFirstLine(std::string_view path) {
     FirstLineReader reader;
     reader.Feed(entry->bytes);
     return reader.Line();
+}
+
+std::optional<std::string> FakePlatform::ToAnsi(std::string_view text) {
+    if (Fails("ToAnsi", text)) return std::nullopt;
+    return EncodeCodePage936(text);
 }
 
 bool FakePlatform::SetAttributes(std::string_view path, int attributes) {

@@ -15,6 +15,8 @@
 
 namespace tovik::test {
 
+std::optional<std::string> EncodeCodePage936(std::string_view utf8);
+
 class FakePlatform : public Platform {
 public:
     struct Entry {
@@ -77,6 +79,8 @@ public:
     bool MoveFileReplacing(std::string_view source, std::string_view target) override;
     bool RemoveFile(std::string_view path) override;
     std::optional<std::string> ReadFirstLine(std::string_view path) override;
+    // The ANSI code page is 936, as on the machines Tovik is made for.
+    std::optional<std::string> ToAnsi(std::string_view text) override;
     bool SetAttributes(std::string_view path, int attributes) override;
     bool RunCommand(std::string_view program, std::string_view arguments,
                     int showStyle) override;

@@ -195,6 +195,16 @@ TEST_F(MainFormTest, NewWhereNothingCanBeMadeReportsAnErrorInsteadOfTheNotice) {
     EXPECT_EQ(list.rows[0], "C: 剩余1.00GB  未创建");
 }
 
+TEST_F(MainFormTest, NewReportsSuccessOnlyForAWholeVault) {
+    platform.AddFolder("C:\\Recycled");
+    platform.AddFolder("C:\\Recycled\\Tovik");
+    platform.AddFile("C:\\Recycled\\Tovik\\我的Tovik", "a file where the folder goes");
+    Release(kNew);
+    EXPECT_NE(platform.Find("C:\\Recycled\\Tovik\\Recycled\\Desktop.ini"), nullptr);
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text, "无法在此分区上创建Tovik。");
+}
+
 TEST_F(MainFormTest, DeleteAsksThenUnmapsBeforeHandingTheTreeToTheShell) {
     SelectRow(1);
     platform.answers = {7};  // No

@@ -44,6 +44,11 @@ TEST_F(PasswordTest, WithoutAFileEveryoneMayGoOnAndOnlyOpenIsToldSo) {
     platform.AddFile(kFile, "secret\r\n", kHidden);
     EXPECT_TRUE(Check(false)) << "a hidden password file counts as absent";
     EXPECT_EQ(dialogs.promptShown, 0);
+
+    platform.AddFile(kFile, "secret\r\n", kReadOnly);
+    dialogs.prompts = {"guess"};
+    EXPECT_FALSE(Check(true)) << "a read-only password file is a password file";
+    EXPECT_EQ(dialogs.promptShown, 1);
 }
 
 TEST_F(PasswordTest, ComparesTheFirstLineExactlyAfterTrimmingBlanksOnBothSides) {
@@ -51,7 +56,8 @@ TEST_F(PasswordTest, ComparesTheFirstLineExactlyAfterTrimmingBlanksOnBothSides) 
     EXPECT_TRUE(CheckWith("  abc  \r\n", "abc"));
     EXPECT_TRUE(CheckWith("abc\r\nsecond line\r\n", "abc"));
     EXPECT_TRUE(CheckWith("abc", "abc")) << "no line end at all";
-    EXPECT_TRUE(CheckWith("密码\r\n", "密码"));
+    EXPECT_TRUE(CheckWith("\xC3\xDC\xC2\xEB\r\n", "密码")) << "the file holds code page 936";
+    EXPECT_FALSE(CheckWith("?\r\n", "😀")) << "what the code page cannot hold matches nothing";
     EXPECT_FALSE(CheckWith("abc\r\n", "ABC"));
     EXPECT_FALSE(CheckWith("a bc\r\n", "abc"));
     EXPECT_FALSE(CheckWith("abc\r\n", "abc\t"));
@@ -59,10 +65,14 @@ TEST_F(PasswordTest, ComparesTheFirstLineExactlyAfterTrimmingBlanksOnBothSides) 
     EXPECT_FALSE(CheckWith(std::string("ab\0c", 4) + "\r\n", "ab"));
 }
 
-TEST_F(PasswordTest, AnEmptyStoredLineIsMatchedByBlanksOnly) {
-    EXPECT_TRUE(CheckWith("", ""));
-    EXPECT_TRUE(CheckWith("\r\nabc\r\n", "   "));
-    EXPECT_FALSE(CheckWith("", "x"));
+// The dialog never saves a blank password, so a blank first line is damage: it opens nothing.
+TEST_F(PasswordTest, ABlankStoredLineOpensNothing) {
+    for (const char* stored : {"", "\r\nabc\r\n", "   \r\n"}) {
+        EXPECT_FALSE(CheckWith(stored, "   "));
+        ASSERT_EQ(platform.messages.size(), 1u);
+        EXPECT_EQ(platform.messages[0].text, "无法读取此盘的密码文件，操作已取消。");
+    }
+    EXPECT_EQ(dialogs.promptShown, 0);
 }
 
 TEST_F(PasswordTest, AWrongEntryIsReportedOnceWithoutRetry) {
@@ -76,7 +86,7 @@ TEST_F(PasswordTest, AWrongEntryIsReportedOnceWithoutRetry) {
 
 TEST_F(PasswordTest, ClosingThePromptCancelsAndNeverComparesAnEarlierEntry) {
     EXPECT_TRUE(CheckWith("abc\r\n", "abc"));
-    EXPECT_EQ(entered, "abc");
+    EXPECT_TRUE(entered.empty()) << "the typed text is not kept after the comparison";
     dialogs.prompts = {std::nullopt};
     platform.messages.clear();
     EXPECT_FALSE(Check());
@@ -131,6 +141,39 @@ TEST_F(PasswordTest, AFailedSaveKeepsTheOldFileWholeAndLeavesNoTemporary) {
     full.FailOn("WriteTextFile");
     EXPECT_FALSE(SavePassword(full, "D:", "new"));
     EXPECT_EQ(full.Find(kFile)->bytes, "old\r\n");
+}
+
+TEST_F(PasswordTest, ALeftoverTemporaryFileNeverBlocksASave) {
+    platform.AddFile(std::string(kFile) + ".tmp", "half a passw", kReadOnly);
+    ASSERT_TRUE(SavePassword(platform, "D:", "new"));
+    EXPECT_EQ(platform.Find(kFile)->bytes, "new\r\n");
+    EXPECT_EQ(platform.Find(std::string(kFile) + ".tmp"), nullptr);
+}
+
+// Saved as "?", such a password could never be typed again while "?" would open the vault.
+TEST_F(PasswordTest, APasswordTheCodePageCannotHoldIsRefusedBeforeAnythingIsWritten) {
+    platform.AddFile(kFile, "old\r\n");
+    test::FakeSetPasswordView view;
+    view.first = view.second = "密码😀";
+    AcceptNewPassword(platform, "D:", view);
+    EXPECT_FALSE(view.closed);
+    EXPECT_TRUE(view.focusedAndSelected);
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text, "密码中含有本机无法保存的字符，请换用其他字符。");
+    EXPECT_EQ(platform.messages[0].title, "错误");
+    EXPECT_EQ(platform.messages[0].flags, 48);
+    EXPECT_EQ(platform.Find(kFile)->bytes, "old\r\n");
+    EXPECT_EQ(platform.Find(std::string(kFile) + ".tmp"), nullptr);
+
+    view.first = view.second = "ab\rc";  // the file keeps its first line only
+    AcceptNewPassword(platform, "D:", view);
+    EXPECT_FALSE(view.closed);
+    EXPECT_EQ(platform.messages.size(), 2u);
+
+    view.first = view.second = "密码";
+    AcceptNewPassword(platform, "D:", view);
+    EXPECT_TRUE(view.closed);
+    EXPECT_EQ(platform.Find(kFile)->bytes, "\xC3\xDC\xC2\xEB\r\n");
 }
 
 TEST_F(PasswordTest, NewPasswordNeedsTwoEqualEntriesThatAreNotBlank) {

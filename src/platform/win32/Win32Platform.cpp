@@ -32,6 +32,11 @@ bool IsNothingThere(DWORD error) {
            error == ERROR_NO_MORE_FILES;
 }
 
+bool IsReadOnlyFile(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+}
+
 bool MatchesMask(DWORD attributes, int mask) {
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return false;
     const DWORD bits = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
@@ -134,22 +139,24 @@ bool Win32Platform::MakeFolder(std::string_view path) {
 // administrator write anyway.
 bool Win32Platform::WriteTextFile(std::string_view path, std::string_view text) {
     const std::wstring wide = Widen(path);
-    const DWORD attributes = GetFileAttributesW(wide.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
-        return false;
-    }
+    if (IsReadOnlyFile(wide)) return false;
+    const auto ansi = ToAnsiExactly(Widen(text));
+    if (!ansi) return false;
     UniqueHandle file(CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file || !SetEndOfFile(file.Get())) return false;
-    const std::string bytes = ToAnsi(Widen(text)) + "\r\n";
+    const std::string bytes = *ansi + "\r\n";
     DWORD written = 0;
     return WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
                      nullptr) &&
            written == bytes.size() && FlushFileBuffers(file.Get());
 }
 
+// A read-only target stays, as a read-only file is never rewritten (see WriteTextFile).
 bool Win32Platform::MoveFileReplacing(std::string_view source, std::string_view target) {
-    return MoveFileExW(Widen(source).c_str(), Widen(target).c_str(),
+    const std::wstring to = Widen(target);
+    if (IsReadOnlyFile(to)) return false;
+    return MoveFileExW(Widen(source).c_str(), to.c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
@@ -170,9 +177,11 @@ std::optional<std::string> Win32Platform::ReadFirstLine(std::string_view path) {
     do {
         if (!ReadFile(file.Get(), chunk, sizeof chunk, &read, nullptr)) return std::nullopt;
     } while (read > 0 && reader.Feed(std::string_view(chunk, read)));
-    const auto line = reader.Line();
-    if (!line) return std::nullopt;
-    return Narrow(FromAnsi(*line));
+    return reader.Line();
+}
+
+std::optional<std::string> Win32Platform::ToAnsi(std::string_view text) {
+    return ToAnsiExactly(Widen(text));
 }
 
 bool Win32Platform::SetAttributes(std::string_view path, int attributes) {

@@ -27,7 +27,28 @@ std::string FromWide(UINT codePage, std::wstring_view text) {
 
 std::wstring Widen(std::string_view utf8) { return ToWide(CP_UTF8, utf8); }
 std::string Narrow(std::wstring_view utf16) { return FromWide(CP_UTF8, utf16); }
-std::string ToAnsi(std::wstring_view utf16) { return FromWide(CP_ACP, utf16); }
-std::wstring FromAnsi(std::string_view ansi) { return ToWide(CP_ACP, ansi); }
+
+// No best-fit look-alike and no default character, and the bytes must read back as the same
+// text: what cannot be held exactly is refused, not saved as something else. A UTF-8 ANSI code
+// page holds every valid text but takes no default-character flag.
+std::optional<std::string> ToAnsiExactly(std::wstring_view utf16) {
+    if (utf16.empty()) return std::string();
+    constexpr DWORD kErrorOnInvalid = 0x00000080;  // WC_ERR_INVALID_CHARS
+    const bool utf8 = GetACP() == CP_UTF8;
+    const DWORD flags = utf8 ? kErrorOnInvalid : WC_NO_BEST_FIT_CHARS;
+    BOOL usedDefault = FALSE;
+    BOOL* const reportDefault = utf8 ? nullptr : &usedDefault;
+    const int size = static_cast<int>(utf16.size());
+    const int length = WideCharToMultiByte(CP_ACP, flags, utf16.data(), size, nullptr, 0,
+                                           nullptr, reportDefault);
+    if (length <= 0 || usedDefault) return std::nullopt;
+    std::string out(static_cast<std::size_t>(length), '\0');
+    if (WideCharToMultiByte(CP_ACP, flags, utf16.data(), size, out.data(), length, nullptr,
+                            reportDefault) != length ||
+        usedDefault || ToWide(CP_ACP, out) != utf16) {
+        return std::nullopt;
+    }
+    return out;
+}
 
 }  // namespace tovik::win

@@ -2,6 +2,7 @@
 // the files the ANSI code page.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -9,7 +10,7 @@ namespace tovik::win {
 
 std::wstring Widen(std::string_view utf8);
 std::string Narrow(std::wstring_view utf16);
-std::string ToAnsi(std::wstring_view utf16);
-std::wstring FromAnsi(std::string_view ansi);
+// The text in the ANSI code page, or nullopt when a character has no exact form there.
+std::optional<std::string> ToAnsiExactly(std::wstring_view utf16);
 
 }  // namespace tovik::win
