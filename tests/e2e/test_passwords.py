@@ -9,7 +9,7 @@ STORAGE_INI = (b"[.ShellClassInfo]\r\nIconFile=%SystemRoot%\\system32\\SHELL32.d
                b"IconIndex = 44\r\n")
 MARKER_INI = b"[.ShellClassInfo]\r\nCLSID={645FF040-5081-101B-9F08-00AA002F954E}\r\n"
 NO_PASSWORD = "此盘还没有设置密码，可在 [更改密码] 中设定。"
-NEW, PASSWORD = 2, 4
+OPEN, CLOSE, NEW, PASSWORD = 0, 1, 2, 4
 READ_ONLY, HIDDEN, SYSTEM, FOLDER = 1, 2, 4, 16
 
 
@@ -149,6 +149,68 @@ class PasswordTest(TovikTest):
         self.assertTrue(tovik.no_message_box(1500))
         self.assertEqual(tovik.visible_titled("更改密码"), [])
         self.assertEqual(tovik.file("d", "Recycled", "password.dat").read_bytes(), b"Secret\r\n")
+
+    def test_a_password_the_file_cannot_hold_is_refused_and_a_cut_off_save_blocks_nothing(self):
+        def prepare(the_scene):
+            with_password(b"old\r\n")(the_scene)
+            leftover = the_scene.path("d") / "Recycled" / "Tovik" / "Recycled" / "password.dat.tmp"
+            leftover.write_bytes(b"half a passw")
+            leftover.chmod(0o444)  # read-only to Wine
+
+        tovik = self.run_tovik(scene(self.session), prepare=prepare)
+        password = tovik.file("d", "Recycled", "password.dat")
+        tovik.command(PASSWORD)
+        prompt = tovik.wait("需要密码")
+        tovik.driver("type", prompt, "index:0", "6f6c64")
+        tovik.press(prompt, "确定")
+        dialog = tovik.wait("更改密码")
+        for box in ("index:0", "index:1"):
+            tovik.driver("settext", dialog, box, "e5af86f09f9880")  # 密 and an emoji
+        tovik.press(dialog, "确定")
+        box = tovik.answer()
+        self.assertEqual((box["title"], box["text"], box["icon"]),
+                         ("错误", "密码中含有本机无法保存的字符，请换用其他字符。", "exclamation"))
+        self.assertEqual(password.read_bytes(), b"old\r\n")
+        for box in ("index:0", "index:1"):
+            tovik.driver("settext", dialog, box, "e5af86")  # 密 alone fits code page 936
+        tovik.press(dialog, "确定")
+        tovik.wait_gone_handle(dialog)
+        self.assertEqual(password.read_bytes(), "密\r\n".encode("gbk"))
+        self.assertEqual(sorted(p.name for p in password.parent.iterdir()),
+                         ["Desktop.ini", "password.dat"])
+
+    def test_a_read_only_or_blank_password_file_still_guards_the_vault(self):
+        tovik = self.run_tovik(scene(self.session), prepare=with_password(b"pw\r\n"))
+        password = tovik.file("d", "Recycled", "password.dat")
+        tovik.attributes("D:\\Recycled\\Tovik\\Recycled\\password.dat", READ_ONLY)
+        tovik.command(OPEN)
+        prompt = tovik.wait("需要密码")
+        tovik.driver("type", prompt, "index:0", "7077")
+        tovik.press(prompt, "确定")
+        tovik.wait_gone_handle(prompt)
+        self.assertTrue(tovik.rows()[0][0].endswith("D:=> F: "))
+        tovik.command(CLOSE)
+        self.assertTrue(tovik.wait_rows(0, "x", 2).endswith("  已创建 未打开"))
+
+        password.chmod(0o644)
+        password.write_bytes(b"   \r\n")
+        tovik.command(OPEN)
+        box = tovik.answer()
+        self.assertEqual((box["title"], box["text"]), ("密码", "无法读取此盘的密码文件，操作已取消。"))
+        self.assertEqual(tovik.visible_titled("需要密码"), [])
+        self.assertEqual(tovik.scene.subst_log()[1:], [tovik.scene.subst_path() + " F:   /d"])
+
+    def test_new_where_only_part_of_the_vault_can_be_made_says_so(self):
+        def prepare(the_scene):
+            root = the_scene.path("d") / "Recycled" / "Tovik"
+            root.mkdir()
+            (root / "我的Tovik").write_text("a file where the storage folder goes")
+
+        tovik = self.run_tovik(scene(self.session), prepare=prepare)
+        tovik.command(NEW)
+        box = tovik.answer()
+        self.assertEqual((box["title"], box["text"]), ("错误", "无法在此分区上创建Tovik。"))
+        self.assertTrue(tovik.file("d", "Recycled", "Desktop.ini").exists())
 
 
 if __name__ == "__main__":

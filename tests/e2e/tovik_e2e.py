@@ -528,9 +528,11 @@ class Tovik:
     def file(self, letter, *parts):
         return self.scene.path(letter).joinpath("Recycled", "Tovik", *parts)
 
-    def attributes(self, windows_path):
-        """A file's or folder's attribute bits as Wine reports them to programs."""
-        return int(self.driver("attrib", hexs(windows_path)))
+    def attributes(self, windows_path, bits=None):
+        """A file's or folder's attribute bits as Wine reports them to programs, after setting
+        them to `bits` if given."""
+        extra = [] if bits is None else [bits]
+        return int(self.driver("attrib", hexs(windows_path), *extra))
 
 
 def unescape(text):
