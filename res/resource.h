@@ -13,7 +13,3 @@
 #define IDR_KEY_ICON 106
 #define IDR_PADLOCK_ICON 107
 #define IDR_KEYRING_PICTURE 108
-
-// The tray menu; item i of the File menu has the command IDM_FILE_ITEM + i.
-#define IDM_TRAY 200
-#define IDM_FILE_ITEM 300

@@ -7,8 +7,6 @@
 
 namespace tovik::win {
 
-extern const wchar_t kAboutText[];
-
 class AboutWindow : public Dialog {
 public:
     explicit AboutWindow(ModalHost& host) : Dialog(host) {}

@@ -24,6 +24,10 @@ void CommandBar::lblCommand_MouseDown(int index) {
 
 void CommandBar::lblCommand_MouseMove(int index) {
     if (!CommandEnabled[index] || HoverIndex == index || ButtonHeld) return;
+    ShowHover(index);
+}
+
+void CommandBar::ShowHover(int index) {
     RefreshCommandBar();
     view_.SetFace(index, Face::Hover);
     HoverShown = true;
@@ -43,6 +47,56 @@ void CommandBar::PointerLeftButtons() {
     HoverIndex = -1;
     RefreshCommandBar();
     HoverShown = false;
+}
+
+// As with every push button, a user who drags away from the button changes their mind. The
+// hover goes too, so that coming back over the button shows it again.
+void CommandBar::CancelPress() {
+    ButtonHeld = false;
+    HoverIndex = -1;
+    HoverShown = false;
+    RefreshCommandBar();
+}
+
+int CommandBar::EnabledFrom(int from, int step) const {
+    for (int i = from; i >= 0 && i < kCommandCount; i += step) {
+        if (CommandEnabled[i]) return i;
+    }
+    return -1;
+}
+
+int CommandBar::KeyboardIndex() const {
+    return HoverIndex >= 0 && HoverIndex < kCommandCount && CommandEnabled[HoverIndex]
+               ? HoverIndex
+               : -1;
+}
+
+// The keyboard comes back to the button it was on, if that can still be used.
+void CommandBar::KeyboardEnter() {
+    const int index = KeyboardIndex() >= 0 ? HoverIndex : EnabledFrom(0, 1);
+    if (index >= 0) ShowHover(index);
+}
+
+// At either end the keyboard stays where it is.
+void CommandBar::KeyboardMove(int step) {
+    const int from = KeyboardIndex();
+    const int index = from < 0 ? EnabledFrom(step > 0 ? 0 : kCommandCount - 1, step)
+                               : EnabledFrom(from + step, step);
+    if (index >= 0) ShowHover(index);
+}
+
+void CommandBar::KeyboardHome() {
+    if (const int index = EnabledFrom(0, 1); index >= 0) ShowHover(index);
+}
+
+void CommandBar::KeyboardEnd() {
+    if (const int index = EnabledFrom(kCommandCount - 1, -1); index >= 0) ShowHover(index);
+}
+
+void CommandBar::KeyboardLeave() {
+    HoverIndex = -1;
+    HoverShown = false;
+    RefreshCommandBar();
 }
 
 }  // namespace tovik

@@ -47,8 +47,24 @@ public:
     bool ShowReleaseLook(int index);
     // Form_MouseMove and List1_MouseMove.
     void PointerLeftButtons();
+    // A press released away from its button: no command, nothing held, no hover.
+    void CancelPress();
+
+    // The keyboard works the enabled buttons; the one it is on shows the hover face, as under
+    // the pointer, and HoverIndex names it.
+    void KeyboardEnter();  // the bar takes the focus
+    void KeyboardMove(int step);  // to the enabled button before (-1) or after (+1)
+    void KeyboardHome();
+    void KeyboardEnd();
+    void KeyboardLeave();  // the bar loses the focus
+    // The enabled button the keyboard is on, or -1.
+    int KeyboardIndex() const;
 
 private:
+    void ShowHover(int index);
+    // The first enabled button from `from` on in steps of `step`, or -1.
+    int EnabledFrom(int from, int step) const;
+
     CommandBarView& view_;
 };
 

@@ -1,13 +1,12 @@
 #include "app/CommandPanel_win.h"
 
-
+#include "platform/win32/WinText.h"
 #include "resource.h"
+#include "texts/Texts.h"
 
 namespace tovik::win {
 
 namespace {
-constexpr const wchar_t* kCaptions[kCommandCount] = {L"打开", L"关闭", L"新建",
-                                                      L"删除", L"密码", L"关于"};
 constexpr wchar_t kClassName[] = L"TovikCommandPanel";
 constexpr TwipRect kPanel{120, 120, 750, 2175};
 }  // namespace
@@ -17,7 +16,8 @@ bool CommandPanel::Create(HWND parent, const Dpi& dpi) {
     normal_ = Picture::FromResource(IDR_FACE_NORMAL);
     hover_ = Picture::FromResource(IDR_FACE_HOVER);
     disabled_ = Picture::FromResource(IDR_FACE_DISABLED);
-    captionFont_.Reset(CreateDesignFont(L"宋体", 105, dpi));
+    captionFont_.Reset(CreateDesignFont(105, dpi));
+    for (int i = 0; i < kCommandCount; ++i) captions_[i] = Widen(text::kCommandCaptions[i]);
     for (int i = 0; i < kCommandCount; ++i) SetLabelRect(i, CommandLabelDesignRect(i));
     RegisterClassOnce(kClassName, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     const RECT r = dpi.Rect(kPanel.left, kPanel.top, kPanel.width, kPanel.height);
@@ -59,12 +59,13 @@ void CommandPanel::Paint(HDC dc, const RECT& client) {
     SetTextColor(dc, RGB(255, 255, 255));
     for (int i = 0; i < kCommandCount; ++i) {
         RECT r = labels_[i];
-        DrawTextW(dc, kCaptions[i], -1, &r, DT_CENTER | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
+        DrawTextW(dc, captions_[i].c_str(), -1, &r,
+                  DT_CENTER | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
     }
 }
 
-// The label that took the press gets the release wherever the pointer is by then, and the
-// moves in between, as a pressed label always has.
+// The label that took the press gets the moves until the release, as a pressed label always
+// has; the release runs its command only over that label, as with every push button.
 void CommandPanel::Press(LPARAM point) {
     if (pressed_ >= 0) return;
     const int label = LabelAt(point);
@@ -74,31 +75,57 @@ void CommandPanel::Press(LPARAM point) {
     if (form_) form_->lblCommand_MouseDown(label);
 }
 
-void CommandPanel::Release() {
+void CommandPanel::Release(LPARAM point) {
     if (pressed_ < 0) return;
     const int label = pressed_;
     pressed_ = -1;
     ReleaseCapture();
-    if (form_) form_->lblCommand_MouseUp(label);
+    if (!form_) return;
+    if (LabelAt(point) == label) {
+        form_->lblCommand_MouseUp(label);
+    } else {
+        form_->lblCommand_ReleasedAway();
+    }
+}
+
+// The arrows, Home and End move among the enabled buttons; Enter and Space run one. The
+// dialog manager of the main loop leaves them to us, and keeps Tab for moving on.
+bool CommandPanel::Key(WPARAM key) {
+    if (!form_) return false;
+    switch (key) {
+        case VK_LEFT:
+        case VK_UP: form_->CommandBarKey(BarKey::Previous); return true;
+        case VK_RIGHT:
+        case VK_DOWN: form_->CommandBarKey(BarKey::Next); return true;
+        case VK_HOME: form_->CommandBarKey(BarKey::First); return true;
+        case VK_END: form_->CommandBarKey(BarKey::Last); return true;
+        case VK_RETURN:
+        case VK_SPACE:
+            form_->CommandBarKey(BarKey::Run);
+            // A command may have moved the focus away (a dialog, the tray); if it is still
+            // here the keyboard's button shows again.
+            if (form_ && GetFocus() == Handle()) form_->CommandBarFocus(true);
+            return true;
+        default: return false;
+    }
 }
 
 LRESULT CommandPanel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_PAINT: {
-            PAINTSTRUCT ps;
-            HDC dc = BeginPaint(Handle(), &ps);
+            PaintDC paint(Handle());
             RECT client;
             GetClientRect(Handle(), &client);
             // Drawn off screen first, so that a repaint of all six buttons does not flicker.
-            HDC memory = CreateCompatibleDC(dc);
-            UniqueBitmap bitmap(CreateCompatibleBitmap(dc, client.right, client.bottom));
-            {
-                SelectObjectScope select(memory, bitmap.Get());
-                Paint(memory, client);
-                BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
+            UniqueMemoryDC memory(CreateCompatibleDC(paint.Get()));
+            UniqueBitmap bitmap(CreateCompatibleBitmap(paint.Get(), client.right, client.bottom));
+            if (!memory || !bitmap) {
+                Paint(paint.Get(), client);
+                return 0;
             }
-            DeleteDC(memory);
-            EndPaint(Handle(), &ps);
+            SelectObjectScope select(memory.Get(), bitmap.Get());
+            Paint(memory.Get(), client);
+            BitBlt(paint.Get(), 0, 0, client.right, client.bottom, memory.Get(), 0, 0, SRCCOPY);
             return 0;
         }
         case WM_ERASEBKGND:
@@ -116,10 +143,26 @@ LRESULT CommandPanel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         case WM_LBUTTONUP:
         case WM_RBUTTONUP:
         case WM_MBUTTONUP:
-            Release();
+            Release(lParam);
             return 0;
         case WM_CAPTURECHANGED:
-            if (reinterpret_cast<HWND>(lParam) != Handle()) pressed_ = -1;
+            // The press is taken away (another window took the mouse): as a release elsewhere.
+            if (pressed_ >= 0 && reinterpret_cast<HWND>(lParam) != Handle()) {
+                pressed_ = -1;
+                if (form_) form_->lblCommand_ReleasedAway();
+            }
+            return 0;
+        case WM_GETDLGCODE: {
+            const auto* msg = reinterpret_cast<const MSG*>(lParam);
+            const bool enter = msg && msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN;
+            return DLGC_WANTARROWS | DLGC_WANTCHARS | (enter ? DLGC_WANTMESSAGE : 0);
+        }
+        case WM_KEYDOWN:
+            if (Key(wParam)) return 0;
+            return Window::HandleMessage(message, wParam, lParam);
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+            if (form_) form_->CommandBarFocus(message == WM_SETFOCUS);
             return 0;
         default:
             return Window::HandleMessage(message, wParam, lParam);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <string>
 
 #include "app/CommandBar.h"
 #include "app/MainForm.h"
@@ -27,7 +28,8 @@ private:
     int LabelAt(LPARAM point) const;
     void Paint(HDC dc, const RECT& client);
     void Press(LPARAM point);
-    void Release();
+    void Release(LPARAM point);
+    bool Key(WPARAM key);
 
     MainForm* form_ = nullptr;
     Dpi dpi_;
@@ -35,6 +37,7 @@ private:
     std::array<RECT, kCommandCount> labels_{};
     Picture normal_, hover_, disabled_;
     UniqueFont captionFont_;
+    std::array<std::wstring, kCommandCount> captions_;
     int pressed_ = -1;
 };
 

@@ -1,17 +1,11 @@
 #include "app/MainForm.h"
 
 #include "app/PartitionList.h"
+#include "texts/Texts.h"
 #include "vault/DriveMapping.h"
 #include "vault/VaultStore.h"
 
 namespace tovik {
-
-namespace {
-constexpr std::string_view kAlreadyOpen = "此分区上的Tovik已经打开了，盘符是 ";
-constexpr std::string_view kDeleteWarning =
-    "这将调用Windows系统功能永久删除相关文件,不可恢复!确定要继续吗?";
-constexpr std::string_view kCannotCreate = "无法在此分区上创建Tovik。";
-}  // namespace
 
 MainForm::MainForm(Platform& platform, PartitionListView& list, CommandBarView& bar,
                    FormDialogs& dialogs, FormView& form, TrayIcon& tray)
@@ -23,7 +17,7 @@ MainForm::MainForm(Platform& platform, PartitionListView& list, CommandBarView& 
 // they would have been had that run ended properly.
 void MainForm::Form_Load() {
     tray_.TrayAdd();
-    tray_.TraySetTip(kTrayTip);
+    tray_.TraySetTip(text::kTrayTip);
     ReportStillMapped(CloseLeftoverMappings(platform_));
     const auto drives = platform_.Drives();
     state.partitions = drives ? BuildPartitionTable(*drives) : PartitionTable{};
@@ -70,6 +64,27 @@ void MainForm::lblCommand_MouseUp(int index) {
     }
 }
 
+void MainForm::CommandBarFocus(bool focused) {
+    if (focused) {
+        bar_.KeyboardEnter();
+    } else {
+        bar_.KeyboardLeave();
+    }
+}
+
+// Enter and Space run the button the keyboard is on exactly as a release on it would.
+void MainForm::CommandBarKey(BarKey key) {
+    switch (key) {
+        case BarKey::Previous: bar_.KeyboardMove(-1); break;
+        case BarKey::Next: bar_.KeyboardMove(1); break;
+        case BarKey::First: bar_.KeyboardHome(); break;
+        case BarKey::Last: bar_.KeyboardEnd(); break;
+        case BarKey::Run:
+            if (const int index = bar_.KeyboardIndex(); index >= 0) lblCommand_MouseUp(index);
+            break;
+    }
+}
+
 // The partition and its number are taken once, when the command starts: the tray menu can
 // rebuild the list while the password prompt is open, and the password typed for one
 // partition must not open another. Likewise nothing is mapped once the program is ending.
@@ -79,8 +94,8 @@ void MainForm::OpenCommand() {
     const auto open = state.partitions.IsOpen(n);
     if (!open) return;
     if (*open) {
-        platform_.ShowMessage(std::string(kAlreadyOpen) + state.partitions.MappedLetters[n - 1],
-                              "Tovik", kMbIconInformation);
+        platform_.ShowMessage(text::AlreadyOpen(state.partitions.MappedLetters[n - 1]),
+                              text::kAppTitle, kNoticeBox);
         return;
     }
     if (!CheckPassword(platform_, dialogs_, state.EnteredPassword, partition, true)) return;
@@ -104,9 +119,9 @@ void MainForm::NewCommand() {
     RefreshPartitionList();
     List1_Click();
     if (created) {
-        platform_.ShowMessage(kNoPasswordNotice, "提示", kMbIconInformation);
+        platform_.ShowMessage(text::kNoPasswordYet, text::kNotice, kNoticeBox);
     } else {
-        platform_.ShowMessage(kCannotCreate, "错误", kMbIconExclamation);
+        platform_.ShowMessage(text::kCannotCreate, text::kError, kErrorBox);
     }
 }
 
@@ -115,7 +130,7 @@ void MainForm::DeleteCommand() {
     const std::string partition = state.SelectedPartition;
     if (!CheckPassword(platform_, dialogs_, state.EnteredPassword, partition, false)) return;
     if (closing_) return;
-    if (platform_.ShowMessage(kDeleteWarning, "警告", kMbYesNo | kMbIconQuestion) != kIdYes) {
+    if (platform_.ShowMessage(text::kDeleteWarning, text::kWarning, kQuestionBox) != kIdYes) {
         return;
     }
     if (closing_) return;
@@ -143,17 +158,17 @@ void MainForm::PasswordCommand() {
 // window behind it, and About is not stacked on top of it.
 void MainForm::mnFileItems_Click(int index) {
     switch (index) {
-        case 0: RestoreFromTray(); break;
-        case 2: {
+        case kMenuRestore: RestoreFromTray(); break;
+        case kMenuCloseAll: {
             const auto stillMapped = CloseAllVaults(platform_, state.partitions);
             RefreshPartitionList();
             ReportStillMapped(stillMapped);
             break;
         }
-        case 3:
+        case kMenuAbout:
             if (!form_.ModalOpen()) lblCommand_MouseUp(kAbout);
             break;
-        case 5: form_.Unload(); break;
+        case kMenuExit: form_.Unload(); break;
         default: break;
     }
 }
@@ -182,7 +197,11 @@ void MainForm::Form_QueryUnload(UnloadMode mode) {
 
 void MainForm::ReportStillMapped(const std::vector<std::string>& letters) {
     if (letters.empty()) return;
-    platform_.ShowMessage(StillMappedMessage(letters), "错误", kMbIconExclamation);
+    std::string joined;
+    for (const std::string& letter : letters) {
+        joined.append(joined.empty() ? "" : " ").append(letter);
+    }
+    platform_.ShowMessage(text::LettersStillMapped(joined), text::kError, kErrorBox);
 }
 
 }  // namespace tovik

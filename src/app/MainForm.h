@@ -9,10 +9,9 @@
 #include <vector>
 
 #include "app/CommandBar.h"
-#include "app/PartitionTable.h"
+#include "vault/PartitionTable.h"
 #include "password/PasswordFile.h"
 #include "platform/Platform.h"
-#include "tray/TrayIcon.h"
 
 namespace tovik {
 
@@ -34,6 +33,15 @@ public:
     virtual void ShowAbout() = 0;
 };
 
+// The notification-area icon and the hook on the main window's messages.
+class TrayIcon {
+public:
+    virtual ~TrayIcon() = default;
+    virtual void TrayAdd() = 0;
+    virtual void TraySetTip(std::string_view text) = 0;
+    virtual void TrayRemove() = 0;
+};
+
 // Form1 as a window: its state, visibility and end.
 class FormView {
 public:
@@ -49,6 +57,19 @@ public:
 // Why the window closes: the user (close box, tray menu) or the end of the session, when
 // nothing may be shown any more.
 enum class UnloadMode { User, SessionEnd };
+
+// What the keys do in the command bar: the arrows move, Home and End go to the ends, Enter and
+// Space run the button.
+enum class BarKey { Previous, Next, First, Last, Run };
+
+// mnFileItems, the tray menu's items by index; 1 and 4 are separators.
+enum TrayMenuItem : int {
+    kMenuRestore = 0,
+    kMenuCloseAll = 2,
+    kMenuAbout = 3,
+    kMenuExit = 5,
+    kTrayMenuItemCount = 6,
+};
 
 struct AppState {
     PartitionTable partitions;
@@ -67,6 +88,10 @@ public:
     void lblCommand_MouseDown(int index) { bar_.lblCommand_MouseDown(index); }
     void lblCommand_MouseMove(int index) { bar_.lblCommand_MouseMove(index); }
     void lblCommand_MouseUp(int index);
+    // The pointer was released away from the label it pressed.
+    void lblCommand_ReleasedAway() { bar_.CancelPress(); }
+    void CommandBarFocus(bool focused);
+    void CommandBarKey(BarKey key);
     void Form_MouseMove() { bar_.PointerLeftButtons(); }
     void List1_MouseMove() { bar_.PointerLeftButtons(); }
     void mnFileItems_Click(int index);
@@ -76,7 +101,6 @@ public:
 
     AppState state;
     const CommandBar& Bar() const { return bar_; }
-    bool Closing() const { return closing_; }
 
 private:
     void OpenCommand();

@@ -4,20 +4,38 @@
 
 #include "platform/win32/WinText.h"
 #include "resource.h"
+#include "texts/Texts.h"
 
 namespace tovik::win {
 
 namespace {
 constexpr wchar_t kClassName[] = L"TovikMain";
-constexpr wchar_t kCaption[] = L"我的Tovik V1.8";
-constexpr wchar_t kCredit[] = L"Tovik 开发组  2026";
 constexpr int kListId = 1001;
+// Item i of the tray menu sends the command kFirstMenuCommand + i.
+constexpr int kFirstMenuCommand = 300;
 constexpr TwipRect kClient{0, 0, 3990, 2925};
 constexpr TwipRect kList{960, 120, 2895, 2190};
 constexpr TwipRect kBanner{120, 2400, 3810, 435};
 constexpr TwipRect kCreditLabel{360, 2520, 3375, 255};
 
 RECT ToPixels(const Dpi& dpi, const TwipRect& r) { return dpi.Rect(r.left, r.top, r.width, r.height); }
+
+// mnTray: the items of mnFileItems, in their order, with the separators between them.
+HMENU CreateTrayMenu() {
+    const HMENU menu = CreatePopupMenu();
+    if (!menu) return nullptr;
+    const std::string_view items[kTrayMenuItemCount] = {
+        text::kMenuRestore, {}, text::kMenuCloseAll, text::kAbout, {}, text::kMenuExit};
+    for (int i = 0; i < kTrayMenuItemCount; ++i) {
+        if (items[i].empty()) {
+            AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+        } else {
+            AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(kFirstMenuCommand + i),
+                        Widen(items[i]).c_str());
+        }
+    }
+    return menu;
+}
 
 struct ModalSearch {
     HWND exclude[2];
@@ -44,14 +62,15 @@ bool MainWindow::Create() {
     smallIcon_.Reset(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_TOVIK),
                                                    IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
                                                    GetSystemMetrics(SM_CYSMICON), 0)));
-    menu_.Reset(LoadMenuW(instance, MAKEINTRESOURCEW(IDM_TRAY)));
+    menu_.Reset(CreateTrayMenu());
+    credit_ = Widen(text::kCredit);
     banner_ = Picture::FromResource(IDR_BANNER);
 
     RegisterClassOnce(kClassName, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)),
                       bigIcon_.Get());
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
-    if (!Window::Create(kClassName, kCaption, style, 0, CW_USEDEFAULT, CW_USEDEFAULT,
-                        CW_USEDEFAULT, CW_USEDEFAULT, nullptr)) {
+    if (!Window::Create(kClassName, Widen(text::kMainCaption).c_str(), style, 0, CW_USEDEFAULT,
+                        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr)) {
         return false;
     }
     const HWND hwnd = Handle();
@@ -152,7 +171,7 @@ void MainWindow::Paint(HDC dc) {
     SelectObjectScope font(dc, font_.Get());
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
-    DrawTextW(dc, kCredit, -1, &credit, DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
+    DrawTextW(dc, credit_.c_str(), -1, &credit, DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
 }
 
 bool MainWindow::OverBanner(LPARAM point) const {
@@ -183,8 +202,9 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             const int id = LOWORD(wParam);
             if (reinterpret_cast<HWND>(lParam) == list_) {
                 if (HIWORD(wParam) == LBN_SELCHANGE && form_) form_->List1_Click();
-            } else if (lParam == 0 && id >= IDM_FILE_ITEM && id <= IDM_FILE_ITEM + 5 && form_) {
-                form_->mnFileItems_Click(id - IDM_FILE_ITEM);
+            } else if (lParam == 0 && id >= kFirstMenuCommand &&
+                       id < kFirstMenuCommand + kTrayMenuItemCount && form_) {
+                form_->mnFileItems_Click(id - kFirstMenuCommand);
             }
             return 0;
         }
@@ -195,10 +215,8 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return reinterpret_cast<LRESULT>(listBrush_.Get());
         }
         case WM_PAINT: {
-            PAINTSTRUCT ps;
-            HDC dc = BeginPaint(hwnd, &ps);
-            Paint(dc);
-            EndPaint(hwnd, &ps);
+            PaintDC paint(hwnd);
+            Paint(paint.Get());
             return 0;
         }
         case WM_MOUSEMOVE:

@@ -1,6 +1,8 @@
 // Form1: the main window with the partition list, the button panel and the banner.
 #pragma once
 
+#include <string>
+
 #include "app/CommandPanel_win.h"
 #include "app/MainForm.h"
 #include "platform/win32/Dialog.h"
@@ -20,7 +22,7 @@ public:
     void Show(int showCommand);
 
     CommandPanel& Panel() { return panel_; }
-    HMENU TrayMenu() const { return GetSubMenu(menu_.Get(), 0); }
+    HMENU TrayMenu() const { return menu_.Get(); }
     HICON SmallIcon() const { return smallIcon_.Get(); }
 
     // List1.
@@ -60,6 +62,7 @@ private:
     UniqueIcon bigIcon_;
     UniqueIcon smallIcon_;
     UniqueMenu menu_;
+    std::wstring credit_;
     bool unloaded_ = false;
 };
 

@@ -1,5 +1,6 @@
 #include "app/PartitionList.h"
 
+#include "texts/Texts.h"
 #include "vault/VaultStore.h"
 
 namespace tovik {
@@ -11,7 +12,8 @@ std::string FormatFreeSpace(std::uint64_t bytes) {
     if (bytes % kHundredth >= kHundredth / 2) ++hundredths;
     std::string fraction = std::to_string(hundredths % 100);
     if (fraction.size() < 2) fraction.insert(0, 1, '0');
-    return " 剩余" + std::to_string(hundredths / 100) + "." + fraction + "GB";
+    return std::string(text::kFreeSpacePrefix) + std::to_string(hundredths / 100) + "." +
+           fraction + std::string(text::kFreeSpaceUnit);
 }
 
 std::string FreeSpaceText(Platform& platform, std::string_view partition) {
@@ -24,9 +26,12 @@ std::string PartitionRow(Platform& platform, const PartitionTable& table, int n)
     const bool exists = VaultExists(platform, name);
     const bool open = exists && table.VaultOpen[n - 1];
     std::string row = name + FreeSpaceText(platform, name);
-    if (!exists) return row + "  未创建";
-    if (!open) return row + "  已创建 未打开";
-    return row + "  已创建 " + name + "=>" + table.MappedLetters[n - 1];
+    if (!exists) return row.append(text::kNoVault);
+    if (!open) return row.append(text::kVaultClosed);
+    return row.append(text::kVaultOpen)
+        .append(name)
+        .append(text::kMappedTo)
+        .append(table.MappedLetters[n - 1]);
 }
 
 }  // namespace tovik

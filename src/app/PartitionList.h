@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/PartitionTable.h"
+#include "vault/PartitionTable.h"
 #include "platform/Platform.h"
 
 namespace tovik {

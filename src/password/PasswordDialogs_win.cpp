@@ -4,6 +4,7 @@
 #include "platform/win32/Picture.h"
 #include "platform/win32/WinText.h"
 #include "resource.h"
+#include "texts/Texts.h"
 
 namespace tovik::win {
 
@@ -53,7 +54,7 @@ void ScrubBox(HWND box) {
 
 std::optional<std::string> PasswordPromptDialog::Run() {
     entered_.reset();
-    ShowModal(L"需要密码", 3630, 1560, 2760, 3750);
+    ShowModal(Widen(text::kPromptCaption).c_str(), 3630, 1560, 2760, 3750);
     std::optional<std::string> entered = entered_;
     if (entered_) Scrub(*entered_);
     return entered;
@@ -62,9 +63,10 @@ std::optional<std::string> PasswordPromptDialog::Run() {
 // Made in tab order: OK first, then the label and the box it names, so that the label's
 // access key leads into the box.
 void PasswordPromptDialog::OnInit() {
-    const HWND ok = AddControl(L"BUTTON", L"确定", WS_TABSTOP | BS_DEFPUSHBUTTON, kPromptOk,
-                               1320, 1080, 1215, 375);
-    AddControl(L"STATIC", L"请输入此盘的密码(&P)：", SS_LEFT, kPromptLabel, 840, 240, 2175, 255);
+    const HWND ok = AddControl(L"BUTTON", Widen(text::kOk).c_str(), WS_TABSTOP | BS_DEFPUSHBUTTON,
+                               kPromptOk, 1320, 1080, 1215, 375);
+    AddControl(L"STATIC", Widen(text::kPromptLabel).c_str(), SS_LEFT, kPromptLabel, 840, 240,
+               2175, 255);
     UsePasswordCharacter(AddControl(L"EDIT", L"", kPasswordBox, kPromptText, 240, 600, 2895,
                                     375, WS_EX_CLIENTEDGE));
     const HWND picture = AddControl(L"STATIC", L"", SS_ICON | SS_REALSIZEIMAGE, kPromptPicture,
@@ -100,27 +102,30 @@ bool PasswordPromptDialog::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESUL
 
 void SetPasswordDialog::Run(const std::function<void(SetPasswordView&)>& onOk) {
     onOk_ = &onOk;
-    ShowModal(L"更改密码", 4935, 1350, 2760, 3855);
+    ShowModal(Widen(text::kSetPasswordCaption).c_str(), 4935, 1350, 2760, 3855);
     onOk_ = nullptr;
 }
 
 // The labels are as big as their texts, as an auto-sized label is.
 void SetPasswordDialog::OnInit() {
-    const HWND ok =
-        AddControl(L"BUTTON", L"确定", WS_TABSTOP | BS_PUSHBUTTON, kSetOk, 3600, 120, 1215, 375);
-    AddControl(L"BUTTON", L"取消", WS_TABSTOP | BS_PUSHBUTTON, kSetCancel, 3600, 600, 1215, 375);
-    const HWND first = AddControl(L"STATIC", L"新密码", SS_LEFT | SS_NOPREFIX, kSetFirstLabel,
-                                  120, 240, 540, 180);
-    const HWND second = AddControl(L"STATIC", L"再次输入", SS_LEFT | SS_NOPREFIX,
-                                   kSetSecondLabel, 120, 720, 720, 180);
+    const HWND ok = AddControl(L"BUTTON", Widen(text::kOk).c_str(), WS_TABSTOP | BS_PUSHBUTTON,
+                               kSetOk, 3600, 120, 1215, 375);
+    AddControl(L"BUTTON", Widen(text::kCancel).c_str(), WS_TABSTOP | BS_PUSHBUTTON, kSetCancel,
+               3600, 600, 1215, 375);
+    const HWND first = AddControl(L"STATIC", Widen(text::kNewPasswordLabel).c_str(),
+                                  SS_LEFT | SS_NOPREFIX, kSetFirstLabel, 120, 240, 540, 180);
+    const HWND second = AddControl(L"STATIC", Widen(text::kRepeatPasswordLabel).c_str(),
+                                   SS_LEFT | SS_NOPREFIX, kSetSecondLabel, 120, 720, 720, 180);
     for (HWND label : {first, second}) {
-        HDC dc = GetDC(label);
-        SelectObjectScope font(dc, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
-        RECT text{0, 0, 0, 0};
-        const std::string caption = ControlText(label);
-        DrawTextW(dc, Widen(caption).c_str(), -1, &text, DT_CALCRECT | DT_SINGLELINE);
-        ReleaseDC(label, dc);
-        SetWindowPos(label, nullptr, 0, 0, text.right, text.bottom, SWP_NOMOVE | SWP_NOZORDER);
+        RECT extent{0, 0, 0, 0};
+        {
+            const WindowDC dc(label);
+            SelectObjectScope font(dc.Get(),
+                                   reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
+            DrawTextW(dc.Get(), Widen(ControlText(label)).c_str(), -1, &extent,
+                      DT_CALCRECT | DT_SINGLELINE);
+        }
+        SetWindowPos(label, nullptr, 0, 0, extent.right, extent.bottom, SWP_NOMOVE | SWP_NOZORDER);
     }
     UsePasswordCharacter(AddControl(L"EDIT", L"", kPasswordBox, kSetFirst, 960, 120, 1935, 375,
                                     WS_EX_CLIENTEDGE));

@@ -1,6 +1,7 @@
 #include "password/PasswordFile.h"
 
 #include "platform/Text.h"
+#include "texts/Texts.h"
 #include "vault/VaultStore.h"
 
 namespace tovik {
@@ -10,8 +11,7 @@ namespace {
 constexpr int kPasswordFileMask = kReadOnly;
 
 bool RefuseUnreadable(Platform& platform) {
-    platform.ShowMessage("无法读取此盘的密码文件，操作已取消。", "密码",
-                         kMbIconExclamation | kMbSystemModal);
+    platform.ShowMessage(text::kPasswordFileUnreadable, text::kPassword, kAlertBox);
     return false;
 }
 }  // namespace
@@ -38,7 +38,7 @@ bool CheckPassword(Platform& platform, PasswordPrompt& prompt, std::string& ente
     const auto exists = PasswordFileExists(platform, partition);
     if (!exists) return RefuseUnreadable(platform);
     if (!*exists) {
-        if (notice) platform.ShowMessage(kNoPasswordNotice, "提示", kMbIconInformation);
+        if (notice) platform.ShowMessage(text::kNoPasswordYet, text::kNotice, kNoticeBox);
         return true;
     }
     auto stored = platform.ReadFirstLine(PasswordFilePath(partition));
@@ -54,7 +54,7 @@ bool CheckPassword(Platform& platform, PasswordPrompt& prompt, std::string& ente
     Scrub(*stored);
     if (enteredBytes) Scrub(*enteredBytes);
     if (match) return true;
-    platform.ShowMessage("密码不正确！", "密码", kMbIconExclamation | kMbSystemModal);
+    platform.ShowMessage(text::kWrongPassword, text::kPassword, kAlertBox);
     return false;
 }
 
@@ -85,15 +85,14 @@ void AcceptNewPassword(Platform& platform, std::string_view partition, SetPasswo
     Scrub(second);
     if (!same) {
         Scrub(first);
-        platform.ShowMessage("两次输入不一致！请重新输入。", "错误", kMbIconInformation);
+        platform.ShowMessage(text::kEntriesDiffer, text::kError, kNoticeBox);
         view.FocusFirstEntryAndSelectAll();
         return;
     }
     auto bytes = platform.ToAnsi(first);
     if (!bytes || bytes->find('\r') != std::string::npos) {
         Scrub(first);
-        platform.ShowMessage("密码中含有本机无法保存的字符，请换用其他字符。", "错误",
-                             kMbIconExclamation);
+        platform.ShowMessage(text::kPasswordNotHoldable, text::kError, kErrorBox);
         view.FocusFirstEntryAndSelectAll();
         return;
     }
@@ -101,7 +100,7 @@ void AcceptNewPassword(Platform& platform, std::string_view partition, SetPasswo
     const bool saved = SavePassword(platform, partition, first);
     Scrub(first);
     if (!saved) {
-        platform.ShowMessage("密码保存失败，原密码未改变。", "错误", kMbIconExclamation);
+        platform.ShowMessage(text::kPasswordNotSaved, text::kError, kErrorBox);
         return;
     }
     view.Close();

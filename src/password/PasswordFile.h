@@ -9,9 +9,6 @@
 
 namespace tovik {
 
-inline constexpr std::string_view kNoPasswordNotice =
-    "此盘还没有设置密码，可在 [更改密码] 中设定。";
-
 // The password prompt: the text confirmed with OK, or nullopt when it was closed otherwise.
 class PasswordPrompt {
 public:

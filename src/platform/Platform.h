@@ -33,13 +33,18 @@ enum ShowStyle : int { kShowHidden = 0, kShowMaximized = 3 };
 
 // Message box flags and answers (the system's values).
 enum MessageBoxFlag : int {
-    kMbOk = 0,
     kMbYesNo = 4,
     kMbIconQuestion = 32,
     kMbIconExclamation = 48,
     kMbIconInformation = 64,
     kMbSystemModal = 4096,
 };
+// The kinds of box the program shows.
+constexpr int kNoticeBox = kMbIconInformation;
+constexpr int kErrorBox = kMbIconExclamation;
+// A missing system file and a wrong password stop everything else on the screen.
+constexpr int kAlertBox = kMbIconExclamation | kMbSystemModal;
+constexpr int kQuestionBox = kMbYesNo | kMbIconQuestion;
 constexpr int kIdOk = 1;
 constexpr int kIdYes = 6;
 

@@ -14,6 +14,12 @@ Win32Tray::Win32Tray(HWND form, HMENU menu, HICON icon)
     : form_(form), menu_(menu), icon_(icon),
       taskbarCreated_(RegisterWindowMessageW(L"TaskbarCreated")) {}
 
+// A start-up that unwinds after TrayAdd leaves no icon behind, and no hook that would hand the
+// window's messages to a tray that is gone.
+Win32Tray::~Win32Tray() {
+    if (previous_) TrayRemove();
+}
+
 // The hook goes in before the icon exists, so that no click of the icon can reach the window
 // unhooked. One record serves every call; its size is the oldest version's, which every
 // shell takes.

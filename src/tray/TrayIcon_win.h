@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include "tray/TrayIcon.h"
+#include "app/MainForm.h"
 
 namespace tovik::win {
 
@@ -16,6 +16,9 @@ class Win32Tray : public TrayIcon {
 public:
     // form: the window that owns the icon; menu: the pop-up shown on a right click.
     Win32Tray(HWND form, HMENU menu, HICON icon);
+    ~Win32Tray() override;
+    Win32Tray(const Win32Tray&) = delete;
+    Win32Tray& operator=(const Win32Tray&) = delete;
     void OnLeftClick(std::function<void()> restore) { restore_ = std::move(restore); }
 
     void TrayAdd() override;

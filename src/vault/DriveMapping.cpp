@@ -3,12 +3,12 @@
 #include <optional>
 
 #include "platform/Text.h"
+#include "texts/Texts.h"
 #include "vault/VaultStore.h"
 
 namespace tovik {
 
 namespace {
-constexpr int kSystemFileAlert = kMbIconExclamation | kMbSystemModal;
 // subst.exe's own mappings stand for a path in the device namespace.
 constexpr std::string_view kMappedPathPrefix = "\\??\\";
 
@@ -90,8 +90,7 @@ std::string FindSubstPath(Platform& platform) {
 void OpenVault(Platform& platform, PartitionTable& table, std::string_view partition, int n) {
     const std::string subst = FindSubstPath(platform);
     if (subst == kSubstNotFound) {
-        platform.ShowMessage("系统文件丢失，无法创建映射，重装系统可能解决此问题", "错误",
-                             kSystemFileAlert);
+        platform.ShowMessage(text::kNoSubstToMap, text::kError, kAlertBox);
         return;
     }
     const auto letter = table.MappedLetter(n);
@@ -100,9 +99,7 @@ void OpenVault(Platform& platform, PartitionTable& table, std::string_view parti
                                                      kShowHidden, kSubstTimeoutMs);
     const auto mapped = MapsToVault(platform, LetterOf(*letter), partition);
     if (!(mapped ? *mapped : exitCode == 0)) {
-        platform.ShowMessage("无法将此Tovik映射到盘符 " + std::string(TrimBlanks(*letter)) +
-                                 "，该盘符可能已被占用。",
-                             "错误", kSystemFileAlert);
+        platform.ShowMessage(text::CannotMap(TrimBlanks(*letter)), text::kError, kAlertBox);
         return;
     }
     table.VaultOpen[n - 1] = true;
@@ -121,13 +118,10 @@ bool CloseVault(Platform& platform, PartitionTable& table, int n) {
             table.VaultOpen[n - 1] = false;
             return true;
         case Unmapped::NoSubst:
-            platform.ShowMessage("系统文件丢失，无法关闭映射，重装系统可能解决此问题", "错误",
-                                 kSystemFileAlert);
+            platform.ShowMessage(text::kNoSubstToUnmap, text::kError, kAlertBox);
             return false;
         case Unmapped::No:
-            platform.ShowMessage("无法取消盘符 " + LetterText(letter) +
-                                     " 的映射，此Tovik仍处于打开状态。",
-                                 "错误", kMbIconExclamation);
+            platform.ShowMessage(text::StillMapped(LetterText(letter)), text::kError, kErrorBox);
             return false;
     }
     return false;
@@ -166,12 +160,6 @@ std::vector<std::string> CloseLeftoverMappings(Platform& platform) {
         }
     }
     return stillMapped;
-}
-
-std::string StillMappedMessage(const std::vector<std::string>& letters) {
-    std::string joined;
-    for (const std::string& letter : letters) joined += (joined.empty() ? "" : " ") + letter;
-    return "以下盘符的映射未能取消：" + joined + "。这些Tovik在注销前仍可访问。";
 }
 
 }  // namespace tovik

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/PartitionTable.h"
+#include "vault/PartitionTable.h"
 #include "platform/Platform.h"
 
 namespace tovik {
@@ -25,7 +25,5 @@ std::vector<std::string> CloseAllVaults(Platform& platform, PartitionTable& tabl
 // Unmaps whatever letter a run that ended without closing left on a vault root; returns the
 // letters still mapped.
 std::vector<std::string> CloseLeftoverMappings(Platform& platform);
-// "以下盘符的映射未能取消：G: H:。这些Tovik在注销前仍可访问。"
-std::string StillMappedMessage(const std::vector<std::string>& letters);
 
 }  // namespace tovik

@@ -6,16 +6,22 @@ checked at all; the x86_64 build gets the same checks before the end-to-end test
 
 import os
 import pathlib
+import re
 import struct
 import unittest
 
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "shell32.dll", "comctl32.dll",
                "ole32.dll", "oleaut32.dll", "advapi32.dll", "msvcrt.dll"}
+# The version is the project's, written once in CMakeLists.txt: 1.8.0 is "1.08" in the
+# record's strings.
+MAJOR, MINOR, PATCH = (int(v) for v in re.search(
+    r"project\(Tovik VERSION (\d+)\.(\d+)\.(\d+)",
+    (pathlib.Path(__file__).resolve().parents[2] / "CMakeLists.txt").read_text()).groups())
 VERSION_STRINGS = {
     "FileDescription": "用于个人资料的保密。",
     "ProductName": "我的Tovik",
-    "FileVersion": "1.08",
-    "ProductVersion": "1.08",
+    "FileVersion": "%d.%02d" % (MAJOR, MINOR),
+    "ProductVersion": "%d.%02d" % (MAJOR, MINOR),
     "InternalName": "Tovik",
     "OriginalFilename": "Tovik.exe",
 }
@@ -138,15 +144,15 @@ class ProgramFileChecks:
         block = versions[0]
         fixed = block.index(struct.pack("<I", 0xFEEF04BD))
         file_ms, file_ls, product_ms, product_ls = struct.unpack_from("<IIII", block, fixed + 8)
-        self.assertEqual((file_ms, file_ls), (0x00010008, 0))
-        self.assertEqual((product_ms, product_ls), (0x00010008, 0))
+        self.assertEqual((file_ms, file_ls), (MAJOR << 16 | MINOR, PATCH << 16))
+        self.assertEqual((product_ms, product_ls), (MAJOR << 16 | MINOR, PATCH << 16))
         strings = version_strings(block)
         for key, text in VERSION_STRINGS.items():
             self.assertEqual(strings.get(key), ("080404B0", text), key)
         self.assertEqual(len([k for k in resources if k[0] == RT_GROUP_ICON]), 1)
         manifest = [v for k, v in resources.items() if k[0] == RT_MANIFEST][0].decode("utf-8")
         for needle in ("Microsoft.Windows.Common-Controls", 'version="6.0.0.0"', "asInvoker",
-                       "<dpiAware"):
+                       "<dpiAware", 'name="Tovik" version="%d.%d.%d.0"' % (MAJOR, MINOR, PATCH)):
             self.assertIn(needle, manifest)
 
 

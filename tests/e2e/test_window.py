@@ -1,5 +1,6 @@
 """The main window as a user sees it, the command bar's faces under the pointer, and About."""
 
+import time
 import unittest
 
 from tovik_e2e import MAIN_TITLE, Drive, Scene, TovikTest, make_vault
@@ -114,6 +115,38 @@ class MainWindowTest(TovikTest):
         self.assertEqual(tovik.faces(), [D, D, N, D, D, N])
         self.assertEqual(len([w for w in tovik.windows() if w["visible"] and w["pid"] ==
                               tovik.info(tovik.main)["pid"]]), 1)
+
+    def test_the_keyboard_alone_opens_a_vault_and_shows_about(self):
+        tovik = self.start(vault=True)
+        self.assertIn("focus_class=ListBox", tovik.driver("focus"))
+        tovik.driver("key", "tab")
+        self.assertEqual(tovik.wait_faces([H, D, D, N, N, N]), [H, D, D, N, N, N])
+        tovik.driver("key", "enter")
+        box = tovik.message_box()  # no password yet
+        tovik.driver("key", "enter")
+        tovik.wait_gone_handle(box["handle"])
+        self.assertTrue(tovik.wait_rows(0, "D: x", 3).endswith("  已创建 D:=> E: "))
+        self.assertEqual(tovik.wait_faces([H, N, D, N, N, N]), [H, N, D, N, N, N])
+        tovik.driver("key", "end")
+        self.assertEqual(tovik.wait_faces([N, N, D, N, N, H]), [N, N, D, N, N, H])
+        tovik.driver("key", "space")
+        about = tovik.wait("关于")
+        tovik.driver("key", "enter")
+        tovik.wait_gone_handle(about)
+        tovik.driver("key", "shift+tab")
+        self.assertIn("focus_class=ListBox", tovik.driver("focus"))
+        self.assertEqual(tovik.wait_faces([N, N, D, N, N, N]), [N, N, D, N, N, N])
+
+    def test_a_press_released_away_from_its_button_runs_nothing(self):
+        tovik = self.start()
+        tovik.over_label(5, "down")
+        tovik.mouse("up", tovik.child(tovik.main, "ListBox")["handle"], 50, 50)
+        self.assertEqual(tovik.wait_faces([D, D, N, D, D, N]), [D, D, N, D, D, N])
+        time.sleep(1)  # About would have shown by now
+        self.assertEqual(tovik.visible_titled("关于"), [])
+        tovik.over_label(5, "down")
+        tovik.over_label(5, "up")
+        tovik.press(tovik.wait("关于"), "确定")
 
     def test_about_shows_its_text_and_closes_with_ok_and_with_the_close_box(self):
         tovik = self.start()

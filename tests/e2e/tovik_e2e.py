@@ -8,6 +8,7 @@ lays out a scene (the drives and what is on them), starts Tovik.exe and drives i
 import json
 import os
 import pathlib
+import re
 import shutil
 import subprocess
 import sys
@@ -26,7 +27,10 @@ STATE = WORK / "session.json"
 # locale that is ASCII, and a folder such as 我的Tovik cannot be made at all.
 LOCALE = WORK / "locale"
 
-MAIN_TITLE = "我的Tovik V1.8"
+# The caption carries the project's version, as CMakeLists.txt gives it.
+MAIN_TITLE = "我的Tovik V%s.%s" % re.search(
+    r"project\(Tovik VERSION (\d+)\.(\d+)",
+    (pathlib.Path(__file__).resolve().parents[2] / "CMakeLists.txt").read_text()).groups()
 
 
 def hexs(text):

@@ -131,5 +131,41 @@ TEST_F(CommandBarTest, AButtonDisabledWhileHeldKeepsEveryHoverAwayUntilAnEnabled
     EXPECT_EQ(Faces(), "--H--N");
 }
 
+// Enabled here: New (2), Delete (3) and About (5).
+TEST_F(CommandBarTest, TheKeyboardMovesAmongTheEnabledButtonsAndStopsAtTheEnds) {
+    bar.KeyboardEnter();
+    EXPECT_EQ(Faces(), "--HN-N");
+    bar.KeyboardMove(1);
+    bar.KeyboardMove(1);
+    EXPECT_EQ(Faces(), "--NN-H") << "Password is skipped";
+    bar.KeyboardMove(1);
+    EXPECT_EQ(bar.KeyboardIndex(), kAbout);
+    bar.KeyboardHome();
+    bar.KeyboardMove(-1);
+    EXPECT_EQ(Faces(), "--HN-N");
+    bar.KeyboardEnd();
+    EXPECT_EQ(bar.KeyboardIndex(), kAbout);
+
+    // Leaving and coming back finds the same button, unless it can no longer be used.
+    bar.KeyboardLeave();
+    EXPECT_EQ(Faces(), "--NN-N");
+    EXPECT_EQ(bar.KeyboardIndex(), -1);
+    bar.HoverIndex = kDelete;
+    bar.CommandEnabled[kDelete] = false;
+    bar.KeyboardEnter();
+    EXPECT_EQ(Faces(), "--H--N");
+}
+
+TEST_F(CommandBarTest, AReleaseAwayFromThePressedButtonCancelsThePress) {
+    bar.lblCommand_MouseMove(kNew);
+    bar.lblCommand_MouseDown(kNew);
+    EXPECT_TRUE(bar.ButtonHeld);
+    bar.CancelPress();
+    EXPECT_FALSE(bar.ButtonHeld);
+    EXPECT_EQ(Faces(), "--NN-N");
+    bar.lblCommand_MouseMove(kNew);
+    EXPECT_EQ(Faces(), "--HN-N") << "back over the button, its hover shows again";
+}
+
 }  // namespace
 }  // namespace tovik

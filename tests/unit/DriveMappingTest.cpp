@@ -2,6 +2,7 @@
 
 #include "FakePlatform.h"
 #include "vault/DriveMapping.h"
+#include "texts/Texts.h"
 
 namespace tovik {
 namespace {
@@ -92,10 +93,10 @@ TEST_F(DriveMappingTest, MissingSubstReportsAndKeepsTheFlags) {
 
     EXPECT_TRUE(platform.commands.empty());
     ASSERT_EQ(platform.messages.size(), 2u);
-    EXPECT_EQ(platform.messages[0].text, "系统文件丢失，无法创建映射，重装系统可能解决此问题");
-    EXPECT_EQ(platform.messages[1].text, "系统文件丢失，无法关闭映射，重装系统可能解决此问题");
+    EXPECT_EQ(platform.messages[0].text, text::kNoSubstToMap);
+    EXPECT_EQ(platform.messages[1].text, text::kNoSubstToUnmap);
     for (const auto& message : platform.messages) {
-        EXPECT_EQ(message.title, "错误");
+        EXPECT_EQ(message.title, text::kError);
         EXPECT_EQ(message.flags, 4144);
     }
     EXPECT_EQ(CloseAllVaults(platform, table), (std::vector<std::string>{"F:", "G:"}));
@@ -112,8 +113,8 @@ TEST_F(DriveMappingTest, AFailedMappingIsReportedAndNeitherShownNorMarkedOpen) {
         EXPECT_FALSE(table.VaultOpen[1]);
         ASSERT_EQ(platform.commands.size(), 1u) << "Explorer must not start";
         ASSERT_EQ(platform.messages.size(), 1u);
-        EXPECT_EQ(platform.messages[0].text, "无法将此Tovik映射到盘符 G:，该盘符可能已被占用。");
-        EXPECT_EQ(platform.messages[0].title, "错误");
+        EXPECT_EQ(platform.messages[0].text, text::CannotMap("G:"));
+        EXPECT_EQ(platform.messages[0].title, text::kError);
         EXPECT_EQ(platform.messages[0].flags, 4144);
     }
 }
@@ -143,8 +144,8 @@ TEST_F(DriveMappingTest, CloseIsWhatTheSystemSaysOfTheLetterNotWhatSubstAnswers)
         EXPECT_FALSE(CloseVault(platform, table, 2));
         EXPECT_TRUE(table.VaultOpen[1]);
         ASSERT_EQ(platform.messages.size(), 1u);
-        EXPECT_EQ(platform.messages[0].text, "无法取消盘符 G: 的映射，此Tovik仍处于打开状态。");
-        EXPECT_EQ(platform.messages[0].title, "错误");
+        EXPECT_EQ(platform.messages[0].text, text::StillMapped("G:"));
+        EXPECT_EQ(platform.messages[0].title, text::kError);
         EXPECT_EQ(platform.messages[0].flags, 48);
     }
     // Unmapped by someone else: closed without a word, and nothing run.
@@ -174,8 +175,6 @@ TEST_F(DriveMappingTest, CloseAllSharesOneTimeLimitAndNamesTheLettersLeft) {
     for (int timeout : platform.timeouts) total += timeout;
     EXPECT_LE(total, 10000);
     EXPECT_TRUE(platform.messages.empty());
-    EXPECT_EQ(StillMappedMessage({"G:", "H:"}),
-              "以下盘符的映射未能取消：G: H:。这些Tovik在注销前仍可访问。");
 }
 
 TEST_F(DriveMappingTest, LeftoverMappingsOnVaultRootsAreRemovedAndNothingElse) {

@@ -5,6 +5,7 @@
 #include "FakePlatform.h"
 #include "FakeViews.h"
 #include "app/MainForm.h"
+#include "texts/Texts.h"
 
 namespace tovik {
 namespace {
@@ -69,7 +70,7 @@ protected:
 
 TEST_F(MainFormTest, StartUpAddsTheTrayIconListsThePartitionsAndSelectsTheFirst) {
     EXPECT_EQ(platform.calls[0], "TrayAdd");
-    EXPECT_EQ(platform.calls[1], "TraySetTip 免费Tovik，点击右键弹出菜单、左键显示窗口");
+    EXPECT_EQ(platform.calls[1], "TraySetTip " + std::string(text::kTrayTip));
     EXPECT_EQ(platform.calls[2], "DriveTarget A");
     EXPECT_EQ(platform.calls[2 + 26], "Drives ");
     EXPECT_EQ(list.rows, (std::vector<std::string>{"C: 剩余1.00GB  未创建",
@@ -119,7 +120,7 @@ TEST_F(MainFormTest, ReleasingADisabledButtonDoesNothing) {
 TEST_F(MainFormTest, OpenWithoutPasswordGivesTheNoticeMapsAndReselectsTheFirstRow) {
     SelectRow(1);
     Release(kOpen);
-    EXPECT_EQ(Titles(), (std::vector<std::string>{"提示"}));
+    EXPECT_EQ(Titles(), (std::vector<std::string>{std::string(text::kNotice)}));
     EXPECT_EQ(Lines(), (std::vector<std::string>{std::string(kSubst) + " G: D:\\Recycled\\Tovik",
                                                  "C:\\WINDOWS\\Explorer.exe   G: "}));
     EXPECT_EQ(list.rows[1], "D: 剩余12.35GB  已创建 D:=> G: ");
@@ -128,8 +129,8 @@ TEST_F(MainFormTest, OpenWithoutPasswordGivesTheNoticeMapsAndReselectsTheFirstRo
 
     SelectRow(1);
     Release(kOpen);
-    EXPECT_EQ(platform.messages.back().text, "此分区上的Tovik已经打开了，盘符是  G: ");
-    EXPECT_EQ(platform.messages.back().title, "Tovik");
+    EXPECT_EQ(platform.messages.back().text, text::AlreadyOpen(" G: "));
+    EXPECT_EQ(platform.messages.back().title, text::kAppTitle);
     EXPECT_EQ(platform.messages.back().flags, 64);
     EXPECT_EQ(platform.commands.size(), 2u);
 }
@@ -141,7 +142,7 @@ TEST_F(MainFormTest, OpenWithAWrongOrCancelledPasswordChangesNothing) {
     Release(kOpen);
     Release(kOpen);
     EXPECT_EQ(dialogs.promptShown, 2);
-    EXPECT_EQ(Titles(), (std::vector<std::string>{"密码"}));
+    EXPECT_EQ(Titles(), (std::vector<std::string>{std::string(text::kPassword)}));
     EXPECT_TRUE(platform.commands.empty());
     EXPECT_EQ(list.selected, 1);
     EXPECT_FALSE(form.state.partitions.VaultOpen[1]);
@@ -180,17 +181,18 @@ TEST_F(MainFormTest, NewCreatesRebuildsAndThenGivesTheNotice) {
     EXPECT_EQ(list.selected, 0);
     EXPECT_EQ(form.Bar().CommandEnabled, (Flags{true, false, false, true, true, true}));
     ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.messages[0].text, "此盘还没有设置密码，可在 [更改密码] 中设定。");
-    EXPECT_EQ(platform.messages[0].title, "提示");
-    EXPECT_GT(Index("ShowMessage 提示"), Index("MakeFolder C:\\Recycled\\Tovik"));
+    EXPECT_EQ(platform.messages[0].text, text::kNoPasswordYet);
+    EXPECT_EQ(platform.messages[0].title, text::kNotice);
+    EXPECT_GT(Index("ShowMessage " + std::string(text::kNotice)),
+              Index("MakeFolder C:\\Recycled\\Tovik"));
 }
 
 TEST_F(MainFormTest, NewWhereNothingCanBeMadeReportsAnErrorInsteadOfTheNotice) {
     Release(kNew);
     EXPECT_EQ(platform.Find("C:\\Recycled\\Tovik"), nullptr);
     ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.messages[0].text, "无法在此分区上创建Tovik。");
-    EXPECT_EQ(platform.messages[0].title, "错误");
+    EXPECT_EQ(platform.messages[0].text, text::kCannotCreate);
+    EXPECT_EQ(platform.messages[0].title, text::kError);
     EXPECT_EQ(platform.messages[0].flags, 48);
     EXPECT_EQ(list.rows[0], "C: 剩余1.00GB  未创建");
 }
@@ -202,16 +204,16 @@ TEST_F(MainFormTest, NewReportsSuccessOnlyForAWholeVault) {
     Release(kNew);
     EXPECT_NE(platform.Find("C:\\Recycled\\Tovik\\Recycled\\Desktop.ini"), nullptr);
     ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.messages[0].text, "无法在此分区上创建Tovik。");
+    EXPECT_EQ(platform.messages[0].text, text::kCannotCreate);
 }
 
 TEST_F(MainFormTest, DeleteAsksThenUnmapsBeforeHandingTheTreeToTheShell) {
     SelectRow(1);
     platform.answers = {7};  // No
     Release(kDelete);
-    EXPECT_EQ(Titles(), (std::vector<std::string>{"警告"}));
+    EXPECT_EQ(Titles(), (std::vector<std::string>{std::string(text::kWarning)}));
     EXPECT_EQ(platform.messages[0].text,
-              "这将调用Windows系统功能永久删除相关文件,不可恢复!确定要继续吗?");
+              text::kDeleteWarning);
     EXPECT_EQ(platform.messages[0].flags, 36);
     EXPECT_TRUE(platform.shellDeletes.empty());
     EXPECT_EQ(list.selected, 1);
@@ -231,7 +233,7 @@ TEST_F(MainFormTest, DeleteWithAWrongPasswordNeverAsks) {
     SelectRow(1);
     dialogs.prompts = {"PW"};
     Release(kDelete);
-    EXPECT_EQ(Titles(), (std::vector<std::string>{"密码"}));
+    EXPECT_EQ(Titles(), (std::vector<std::string>{std::string(text::kPassword)}));
     EXPECT_TRUE(platform.shellDeletes.empty());
 }
 
@@ -242,7 +244,7 @@ TEST_F(MainFormTest, PasswordAsksForTheCurrentOneOnlyWhenThereIsOne) {
     EXPECT_EQ(dialogs.promptShown, 0);
     EXPECT_EQ(dialogs.setPasswordShown, 1);
     EXPECT_EQ(platform.Find(kDPassword)->bytes, "new\r\n");
-    EXPECT_EQ(Titles(), (std::vector<std::string>{"错误"}));
+    EXPECT_EQ(Titles(), (std::vector<std::string>{std::string(text::kError)}));
 
     dialogs.prompts = {"wrong", "new"};
     dialogs.setPasswordEntries = {{"newer", "newer"}};
@@ -316,13 +318,13 @@ TEST_F(MainFormTest, ALetterThatStaysMappedIsNeverShownClosedNorItsVaultDeleted)
     };
     SelectRow(1);
     Release(kClose);
-    EXPECT_EQ(platform.messages.back().text, "无法取消盘符 G: 的映射，此Tovik仍处于打开状态。");
+    EXPECT_EQ(platform.messages.back().text, text::StillMapped("G:"));
     EXPECT_EQ(list.rows[1], "D: 剩余12.35GB  已创建 D:=> G: ");
 
     SelectRow(1);
     platform.answers = {kIdYes};
     Release(kDelete);
-    EXPECT_EQ(platform.messages.back().text, "无法取消盘符 G: 的映射，此Tovik仍处于打开状态。");
+    EXPECT_EQ(platform.messages.back().text, text::StillMapped("G:"));
     EXPECT_TRUE(platform.shellDeletes.empty());
     EXPECT_NE(platform.Find("D:\\Recycled\\Tovik\\Recycled\\Desktop.ini"), nullptr);
 
@@ -331,7 +333,7 @@ TEST_F(MainFormTest, ALetterThatStaysMappedIsNeverShownClosedNorItsVaultDeleted)
     form.mnFileItems_Click(2);
     ASSERT_EQ(platform.messages.size(), 1u);
     EXPECT_EQ(platform.messages[0].text,
-              "以下盘符的映射未能取消：F: G:。这些Tovik在注销前仍可访问。");
+              text::LettersStillMapped("F: G:"));
     EXPECT_EQ(platform.messages[0].flags, 48);
     EXPECT_EQ(list.rows[1], "D: 剩余12.35GB  已创建 D:=> G: ");
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/PartitionTable.h"
+#include "vault/PartitionTable.h"
 
 namespace tovik {
 namespace {

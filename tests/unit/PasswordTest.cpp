@@ -4,6 +4,7 @@
 #include "FakeViews.h"
 #include "password/PasswordFile.h"
 #include "platform/Text.h"
+#include "texts/Texts.h"
 
 namespace tovik {
 namespace {
@@ -36,8 +37,8 @@ TEST_F(PasswordTest, WithoutAFileEveryoneMayGoOnAndOnlyOpenIsToldSo) {
     EXPECT_TRUE(platform.messages.empty());
     EXPECT_TRUE(Check(true));
     ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.messages[0].text, "此盘还没有设置密码，可在 [更改密码] 中设定。");
-    EXPECT_EQ(platform.messages[0].title, "提示");
+    EXPECT_EQ(platform.messages[0].text, text::kNoPasswordYet);
+    EXPECT_EQ(platform.messages[0].title, text::kNotice);
     EXPECT_EQ(platform.messages[0].flags, 64);
     EXPECT_EQ(dialogs.promptShown, 0);
 
@@ -70,7 +71,7 @@ TEST_F(PasswordTest, ABlankStoredLineOpensNothing) {
     for (const char* stored : {"", "\r\nabc\r\n", "   \r\n"}) {
         EXPECT_FALSE(CheckWith(stored, "   "));
         ASSERT_EQ(platform.messages.size(), 1u);
-        EXPECT_EQ(platform.messages[0].text, "无法读取此盘的密码文件，操作已取消。");
+        EXPECT_EQ(platform.messages[0].text, text::kPasswordFileUnreadable);
     }
     EXPECT_EQ(dialogs.promptShown, 0);
 }
@@ -79,8 +80,8 @@ TEST_F(PasswordTest, AWrongEntryIsReportedOnceWithoutRetry) {
     EXPECT_FALSE(CheckWith("abc\r\n", "abd"));
     EXPECT_EQ(dialogs.promptShown, 1);
     ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.messages[0].text, "密码不正确！");
-    EXPECT_EQ(platform.messages[0].title, "密码");
+    EXPECT_EQ(platform.messages[0].text, text::kWrongPassword);
+    EXPECT_EQ(platform.messages[0].title, text::kPassword);
     EXPECT_EQ(platform.messages[0].flags, 4144);
 }
 
@@ -99,8 +100,8 @@ TEST_F(PasswordTest, FailsClosedWhenTheFileCannotBeProbedOrRead) {
         platform.messages.clear();
         EXPECT_FALSE(Check(true));
         ASSERT_EQ(platform.messages.size(), 1u);
-        EXPECT_EQ(platform.messages[0].text, "无法读取此盘的密码文件，操作已取消。");
-        EXPECT_EQ(platform.messages[0].title, "密码");
+        EXPECT_EQ(platform.messages[0].text, text::kPasswordFileUnreadable);
+        EXPECT_EQ(platform.messages[0].title, text::kPassword);
         EXPECT_EQ(platform.messages[0].flags, 4144);
     };
     platform.AddFile(kFile, std::string(kMaxFirstLineBytes + 1, 'a'));
@@ -115,7 +116,7 @@ TEST_F(PasswordTest, FailsClosedWhenTheFileCannotBeProbedOrRead) {
     dialogs.prompts = {""};
     EXPECT_FALSE(CheckPassword(unreadable, dialogs, entered, "D:", true));
     ASSERT_EQ(unreadable.messages.size(), 1u);
-    EXPECT_EQ(unreadable.messages[0].text, "无法读取此盘的密码文件，操作已取消。");
+    EXPECT_EQ(unreadable.messages[0].text, text::kPasswordFileUnreadable);
     EXPECT_EQ(dialogs.promptShown, 0);
 }
 
@@ -159,8 +160,8 @@ TEST_F(PasswordTest, APasswordTheCodePageCannotHoldIsRefusedBeforeAnythingIsWrit
     EXPECT_FALSE(view.closed);
     EXPECT_TRUE(view.focusedAndSelected);
     ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.messages[0].text, "密码中含有本机无法保存的字符，请换用其他字符。");
-    EXPECT_EQ(platform.messages[0].title, "错误");
+    EXPECT_EQ(platform.messages[0].text, text::kPasswordNotHoldable);
+    EXPECT_EQ(platform.messages[0].title, text::kError);
     EXPECT_EQ(platform.messages[0].flags, 48);
     EXPECT_EQ(platform.Find(kFile)->bytes, "old\r\n");
     EXPECT_EQ(platform.Find(std::string(kFile) + ".tmp"), nullptr);
@@ -191,8 +192,8 @@ TEST_F(PasswordTest, NewPasswordNeedsTwoEqualEntriesThatAreNotBlank) {
         EXPECT_FALSE(view.closed) << '"' << a << "\" / \"" << b << '"';
         EXPECT_TRUE(view.focusedAndSelected);
         ASSERT_EQ(platform.messages.size(), 1u);
-        EXPECT_EQ(platform.messages[0].text, "两次输入不一致！请重新输入。");
-        EXPECT_EQ(platform.messages[0].title, "错误");
+        EXPECT_EQ(platform.messages[0].text, text::kEntriesDiffer);
+        EXPECT_EQ(platform.messages[0].title, text::kError);
         EXPECT_EQ(platform.messages[0].flags, 64);
         EXPECT_EQ(platform.Find(kFile), nullptr);
     }
@@ -210,8 +211,8 @@ TEST_F(PasswordTest, ANewPasswordThatCannotBeSavedIsReportedAndTheDialogStays) {
     AcceptNewPassword(platform, "D:", view);
     EXPECT_FALSE(view.closed);
     ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.messages[0].text, "密码保存失败，原密码未改变。");
-    EXPECT_EQ(platform.messages[0].title, "错误");
+    EXPECT_EQ(platform.messages[0].text, text::kPasswordNotSaved);
+    EXPECT_EQ(platform.messages[0].title, text::kError);
     EXPECT_EQ(platform.messages[0].flags, 48);
     EXPECT_EQ(platform.Find(kFile)->bytes, "old\r\n");
 }

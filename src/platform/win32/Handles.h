@@ -46,6 +46,7 @@ inline void CloseFind(HANDLE h) { ::FindClose(h); }
 inline void DeleteGdiObject(HGDIOBJ h) { ::DeleteObject(h); }
 inline void DestroyIconHandle(HICON h) { ::DestroyIcon(h); }
 inline void DestroyMenuHandle(HMENU h) { ::DestroyMenu(h); }
+inline void DeleteMemoryDC(HDC h) { ::DeleteDC(h); }
 
 using UniqueHandle = Unique<HANDLE, CloseKernelHandle>;
 using UniqueFind = Unique<HANDLE, CloseFind>;
@@ -54,6 +55,42 @@ using UniqueBrush = Unique<HBRUSH, DeleteGdiObject>;
 using UniqueBitmap = Unique<HBITMAP, DeleteGdiObject>;
 using UniqueIcon = Unique<HICON, DestroyIconHandle>;
 using UniqueMenu = Unique<HMENU, DestroyMenuHandle>;
+// A memory DC from CreateCompatibleDC.
+using UniqueMemoryDC = Unique<HDC, DeleteMemoryDC>;
+
+// A window's DC from GetDC, given back to the same window; the screen's for no window.
+class WindowDC {
+public:
+    explicit WindowDC(HWND hwnd) : hwnd_(hwnd), dc_(::GetDC(hwnd)) {}
+    ~WindowDC() {
+        if (dc_) ::ReleaseDC(hwnd_, dc_);
+    }
+    WindowDC(const WindowDC&) = delete;
+    WindowDC& operator=(const WindowDC&) = delete;
+
+    HDC Get() const { return dc_; }
+    explicit operator bool() const { return dc_ != nullptr; }
+
+private:
+    HWND hwnd_;
+    HDC dc_;
+};
+
+// The DC of a WM_PAINT, from BeginPaint to EndPaint.
+class PaintDC {
+public:
+    explicit PaintDC(HWND hwnd) : hwnd_(hwnd), dc_(::BeginPaint(hwnd, &paint_)) {}
+    ~PaintDC() { ::EndPaint(hwnd_, &paint_); }
+    PaintDC(const PaintDC&) = delete;
+    PaintDC& operator=(const PaintDC&) = delete;
+
+    HDC Get() const { return dc_; }
+
+private:
+    HWND hwnd_;
+    PAINTSTRUCT paint_{};
+    HDC dc_;
+};
 
 // A COM interface pointer that releases its reference.
 template <typename T>
@@ -87,7 +124,8 @@ private:
     T* p_ = nullptr;
 };
 
-// Selects a GDI object into a DC for a scope.
+// Selects a GDI object into a DC for a scope. Declare it after the DC's owner, so that the old
+// object goes back before the DC does.
 class SelectObjectScope {
 public:
     SelectObjectScope(HDC dc, HGDIOBJ object) : dc_(dc), old_(::SelectObject(dc, object)) {}

@@ -1,5 +1,7 @@
 #include "platform/win32/Window.h"
 
+#include "platform/win32/Handles.h"
+
 namespace tovik::win {
 
 Window::~Window() {
@@ -60,10 +62,9 @@ LRESULT CALLBACK Window::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARA
 
 Dpi Dpi::OfScreen() {
     Dpi dpi;
-    if (HDC screen = GetDC(nullptr)) {
-        dpi.x = GetDeviceCaps(screen, LOGPIXELSX);
-        dpi.y = GetDeviceCaps(screen, LOGPIXELSY);
-        ReleaseDC(nullptr, screen);
+    if (const WindowDC screen(nullptr); screen) {
+        dpi.x = GetDeviceCaps(screen.Get(), LOGPIXELSX);
+        dpi.y = GetDeviceCaps(screen.Get(), LOGPIXELSY);
     }
     return dpi;
 }
@@ -72,17 +73,18 @@ RECT Dpi::Rect(int left, int top, int width, int height) const {
     return {X(left), Y(top), X(left + width), Y(top + height)};
 }
 
-HFONT CreateDesignFont(const wchar_t* face, int tenthsOfPoint, const Dpi& dpi) {
+// Every design names 宋体 (SimSun) where it names a font.
+HFONT CreateDesignFont(int tenthsOfPoint, const Dpi& dpi) {
     LOGFONTW font{};
     font.lfHeight = -MulDiv(tenthsOfPoint, dpi.y, 720);
     font.lfWeight = FW_NORMAL;
     font.lfCharSet = GB2312_CHARSET;
     font.lfQuality = DEFAULT_QUALITY;
-    lstrcpynW(font.lfFaceName, face, LF_FACESIZE);
+    lstrcpynW(font.lfFaceName, L"宋体", LF_FACESIZE);
     return CreateFontIndirectW(&font);
 }
 
-HFONT CreateDefaultFont(const Dpi& dpi) { return CreateDesignFont(L"宋体", 90, dpi); }
+HFONT CreateDefaultFont(const Dpi& dpi) { return CreateDesignFont(90, dpi); }
 
 void PlaceByClientArea(HWND hwnd, int x, int y, int clientWidth, int clientHeight) {
     RECT frame{0, 0, clientWidth, clientHeight};

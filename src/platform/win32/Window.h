@@ -43,8 +43,8 @@ struct Dpi {
     RECT Rect(int left, int top, int width, int height) const;
 };
 
-// A font of the given face and size in tenths of a point; charset GB2312.
-HFONT CreateDesignFont(const wchar_t* face, int tenthsOfPoint, const Dpi& dpi);
+// The designs' font (宋体) at the given size in tenths of a point; charset GB2312.
+HFONT CreateDesignFont(int tenthsOfPoint, const Dpi& dpi);
 // The font the windows use where the designs name none.
 HFONT CreateDefaultFont(const Dpi& dpi);
 

@@ -1,4 +1,4 @@
-#include "app/PartitionTable.h"
+#include "vault/PartitionTable.h"
 
 namespace tovik {
 
