@@ -45,7 +45,6 @@ public:
     // Fails every call of the operation whose argument contains the text.
     void FailOn(const std::string& operation, const std::string& argumentPart = "");
 
-    bool anotherInstance = false;
     bool drivesFail = false;
     std::vector<Drive> drives;
     std::set<char> unreadable;  // drives whose listings fail
@@ -62,7 +61,6 @@ public:
     };
     std::vector<int> timeouts;  // of every waited command, in order
     std::deque<int> answers;  // message box answers, kIdOk when empty
-    bool shellDeclines = false;
 
     // Record.
     std::vector<std::string> calls;  // "Operation argument", in order

@@ -13,7 +13,6 @@ class Picture {
 public:
     static Picture FromResource(int id);
 
-    explicit operator bool() const { return static_cast<bool>(picture_); }
     // Stretched to the rectangle; transparent pixels leave the DC as it was.
     void Draw(HDC dc, const RECT& target) const;
 
