@@ -20,6 +20,7 @@ void MainForm::Form_Load() {
     tray_.TraySetTip(text::kTrayTip);
     ReportStillMapped(CloseLeftoverMappings(platform_));
     const auto drives = platform_.Drives();
+    if (!drives) platform_.ShowMessage(text::kNoDriveList, text::kError, kErrorBox);
     state.partitions = drives ? BuildPartitionTable(*drives) : PartitionTable{};
     RefreshPartitionList();
     bar_.HoverIndex = -1;
@@ -130,14 +131,19 @@ void MainForm::DeleteCommand() {
     const std::string partition = state.SelectedPartition;
     if (!CheckPassword(platform_, dialogs_, state.EnteredPassword, partition, false)) return;
     if (closing_) return;
-    if (platform_.ShowMessage(text::kDeleteWarning, text::kWarning, kQuestionBox) != kIdYes) {
+    const int answer = platform_.ShowMessage(text::kDeleteWarning, text::kWarning, kQuestionBox);
+    if (answer == kNoAnswer) {
+        // The question could not be put, so nothing is deleted; the user learns why.
+        platform_.ShowMessage(text::kCannotDelete, text::kError, kErrorBox);
         return;
     }
-    if (closing_) return;
+    if (answer != kIdYes || closing_) return;
     // Files deleted behind a letter that still shows them would look like files the user
     // can still reach; CloseVault has said why not.
     if (!CloseVault(platform_, state.partitions, n)) return;
-    DeleteVault(platform_, partition);
+    if (!DeleteVault(platform_, partition)) {
+        platform_.ShowMessage(text::kCannotDelete, text::kError, kErrorBox);
+    }
     RefreshPartitionList();
 }
 

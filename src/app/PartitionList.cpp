@@ -21,14 +21,15 @@ std::string FreeSpaceText(Platform& platform, std::string_view partition) {
     return bytes ? FormatFreeSpace(*bytes) : std::string();
 }
 
+// A vault whose folder went behind our back while its letter still leads there is shown so:
+// the letter stays reachable, and the row says it until the letter is gone.
 std::string PartitionRow(Platform& platform, const PartitionTable& table, int n) {
     const std::string& name = table.PartitionNames[n - 1];
     const bool exists = VaultExists(platform, name);
-    const bool open = exists && table.VaultOpen[n - 1];
+    const bool open = table.VaultOpen[n - 1];
     std::string row = name + FreeSpaceText(platform, name);
-    if (!exists) return row.append(text::kNoVault);
-    if (!open) return row.append(text::kVaultClosed);
-    return row.append(text::kVaultOpen)
+    if (!open) return row.append(exists ? text::kVaultClosed : text::kNoVault);
+    return row.append(exists ? text::kVaultOpen : text::kNoVaultButOpen)
         .append(name)
         .append(text::kMappedTo)
         .append(table.MappedLetters[n - 1]);

@@ -45,6 +45,7 @@ constexpr int kErrorBox = kMbIconExclamation;
 // A missing system file and a wrong password stop everything else on the screen.
 constexpr int kAlertBox = kMbIconExclamation | kMbSystemModal;
 constexpr int kQuestionBox = kMbYesNo | kMbIconQuestion;
+constexpr int kNoAnswer = 0;  // the box could not be shown
 constexpr int kIdOk = 1;
 constexpr int kIdYes = 6;
 
@@ -89,9 +90,10 @@ public:
     virtual std::optional<std::string> DriveTarget(char letter) = 0;
     virtual std::optional<std::string> SystemDirectory() = 0;
     virtual std::optional<std::string> WindowsDirectory() = 0;
-    // Hands one delete request for the path to the shell, owned by the main window.
+    // Hands one delete request for the path to the shell, owned by the main window. False when
+    // the shell failed; true when it deleted, and when the user declined its confirmation.
     virtual bool ShellDelete(std::string_view path) = 0;
-    // A modal message box; returns the button pressed.
+    // A modal message box; returns the button pressed, kNoAnswer when it could not be shown.
     virtual int ShowMessage(std::string_view text, std::string_view title, int flags) = 0;
 };
 

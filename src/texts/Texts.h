@@ -33,6 +33,7 @@ inline constexpr std::string_view kFreeSpaceUnit = "GB";
 inline constexpr std::string_view kNoVault = "  未创建";
 inline constexpr std::string_view kVaultClosed = "  已创建 未打开";
 inline constexpr std::string_view kVaultOpen = "  已创建 ";
+inline constexpr std::string_view kNoVaultButOpen = "  未创建 ";  // its folder went, its letter stays
 inline constexpr std::string_view kMappedTo = "=>";
 
 // The tray.
@@ -57,6 +58,8 @@ inline constexpr std::string_view kPasswordNotHoldable =
     "密码中含有本机无法保存的字符，请换用其他字符。";
 inline constexpr std::string_view kPasswordNotSaved = "密码保存失败，原密码未改变。";
 inline constexpr std::string_view kCannotCreate = "无法在此分区上创建Tovik。";
+inline constexpr std::string_view kCannotDelete = "无法删除此Tovik，未能删除的文件仍在原处。";
+inline constexpr std::string_view kNoDriveList = "无法读取本机的驱动器列表，请稍后重新启动Tovik。";
 inline constexpr std::string_view kDeleteWarning =
     "这将调用Windows系统功能永久删除相关文件,不可恢复!确定要继续吗?";
 inline constexpr std::string_view kNoSubstToMap =

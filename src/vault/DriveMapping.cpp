@@ -152,7 +152,8 @@ std::vector<std::string> CloseAllVaults(Platform& platform, PartitionTable& tabl
 std::vector<std::string> CloseLeftoverMappings(Platform& platform) {
     std::vector<std::string> stillMapped;
     for (char letter = 'A'; letter <= 'Z'; ++letter) {
-        const auto target = platform.DriveTarget(letter);
+        auto target = platform.DriveTarget(letter);
+        if (!target) target = platform.DriveTarget(letter);  // once more: a leftover is no guess
         if (!target || !IsVaultRootTarget(*target)) continue;
         const std::string partition = target->substr(kMappedPathPrefix.size(), 2);
         if (Unmap(platform, letter, partition, kSubstTimeoutMs) != Unmapped::Yes) {

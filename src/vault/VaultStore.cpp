@@ -70,10 +70,10 @@ void CreateVault(Platform& platform, std::string_view partition) {
     platform.SetAttributes(inner, kAllAttributes);
 }
 
-// The shell asks its own confirmation and deletes for good; whatever it did, the caller's
-// rebuilt list shows the outcome, so its answer is not looked at.
-void DeleteVault(Platform& platform, std::string_view partition) {
-    platform.ShellDelete(VaultRoot(partition));
+// The shell asks its own confirmation and deletes for good; the caller's rebuilt list shows
+// the outcome, and the caller says so when the shell could not do it.
+bool DeleteVault(Platform& platform, std::string_view partition) {
+    return platform.ShellDelete(VaultRoot(partition));
 }
 
 }  // namespace tovik

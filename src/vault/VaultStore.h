@@ -18,6 +18,7 @@ bool VaultExists(Platform& platform, std::string_view partition);
 // The storage folder with its Desktop.ini and the marker are all there.
 bool VaultComplete(Platform& platform, std::string_view partition);
 void CreateVault(Platform& platform, std::string_view partition);
-void DeleteVault(Platform& platform, std::string_view partition);
+// False when the shell failed; a user who declines the shell's own confirmation is no failure.
+bool DeleteVault(Platform& platform, std::string_view partition);
 
 }  // namespace tovik

@@ -90,17 +90,24 @@ void FakePlatform::FailOn(const std::string& operation, const std::string& argum
 }
 
 bool FakePlatform::Fails(const std::string& operation, std::string_view argument) {
+    const std::size_t index = calls.size();
     calls.push_back(operation + " " + std::string(argument));
     const std::string lower = Lower(argument);
-    return std::any_of(failures_.begin(), failures_.end(), [&](const auto& failure) {
-        return failure.first == operation && lower.find(failure.second) != std::string::npos;
-    });
+    const bool fails =
+        (failAt_ && (index == *failAt_ || (failLater_ && index > *failAt_))) ||
+        std::any_of(failures_.begin(), failures_.end(), [&](const auto& failure) {
+            return failure.first == operation && lower.find(failure.second) != std::string::npos;
+        });
+    if (fails) failed_.insert(index);
+    return fails;
 }
 
+// A letter mapped with subst can be read too; what lies behind it is not modelled.
 bool FakePlatform::DriveReadable(std::string_view path) const {
     if (path.size() < 2 || path[1] != ':') return false;
     const char letter = static_cast<char>(Lower(path.substr(0, 1))[0] - 'a' + 'A');
-    const bool present = std::any_of(drives.begin(), drives.end(),
+    const bool present = mappings.count(letter) ||
+                         std::any_of(drives.begin(), drives.end(),
                                      [&](const Drive& d) { return d.letter == letter; });
     return present && !unreadable.count(letter);
 }
@@ -285,8 +292,8 @@ bool FakePlatform::ShellDelete(std::string_view path) {
 }
 
 int FakePlatform::ShowMessage(std::string_view text, std::string_view title, int flags) {
-    calls.push_back("ShowMessage " + std::string(title));
     messages.push_back({std::string(text), std::string(title), flags});
+    if (Fails("ShowMessage", title)) return 0;
     if (answers.empty()) return kIdOk;
     const int answer = answers.front();
     answers.pop_front();

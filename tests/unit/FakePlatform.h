@@ -44,6 +44,13 @@ public:
     std::vector<std::string> Tree() const;  // every path below the drives, sorted, lower case
     // Fails every call of the operation whose argument contains the text.
     void FailOn(const std::string& operation, const std::string& argumentPart = "");
+    // Fails the call that will stand at `index` in `calls`, and every later one too when
+    // `andLater`, as when a drive goes away half-way. A message box that fails was still
+    // tried: it is recorded, and answers 0.
+    void FailCall(std::size_t index, bool andLater) { failAt_ = index, failLater_ = andLater; }
+    void StopFailing() { failAt_.reset(); }
+    // Whether the call at that index in `calls` failed.
+    bool Failed(std::size_t index) const { return failed_.count(index) != 0; }
 
     bool drivesFail = false;
     std::vector<Drive> drives;
@@ -99,6 +106,9 @@ private:
     std::map<std::string, Entry> entries_;  // keyed by lower-case path
     std::map<char, std::optional<std::uint64_t>> freeSpace_;
     std::vector<std::pair<std::string, std::string>> failures_;
+    std::optional<std::size_t> failAt_;
+    bool failLater_ = false;
+    std::set<std::size_t> failed_;
 };
 
 }  // namespace tovik::test

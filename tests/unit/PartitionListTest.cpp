@@ -43,9 +43,10 @@ TEST_F(RowTest, ShowsEachVaultStateCharacterForCharacter) {
     EXPECT_EQ(PartitionRow(platform, table, 2), "D: 剩余12.35GB  已创建 D:=> G: ");
 }
 
-TEST_F(RowTest, AnOpenFlagWithoutItsMarkerShowsNoVault) {
+// Its folder went behind the program's back, but the letter still leads there until closed.
+TEST_F(RowTest, AnOpenVaultWithoutItsMarkerStillShowsItsLetter) {
     table.VaultOpen[1] = true;
-    EXPECT_EQ(PartitionRow(platform, table, 2), "D: 剩余12.35GB  未创建");
+    EXPECT_EQ(PartitionRow(platform, table, 2), "D: 剩余12.35GB  未创建 D:=> G: ");
 }
 
 TEST_F(RowTest, UnreadableFreeSpaceOrPartitionLeavesThePieceOut) {

@@ -235,7 +235,7 @@ std::optional<std::string> Win32Platform::WindowsDirectory() {
 }
 
 // One path, closed by the empty entry the shell's list format needs; no flags, so the shell
-// confirms on its own and deletes for good.
+// confirms on its own and deletes for good. A user who says No to the shell is no failure.
 bool Win32Platform::ShellDelete(std::string_view path) {
     std::wstring from = Widen(path);
     from.push_back(L'\0');
@@ -245,7 +245,8 @@ bool Win32Platform::ShellDelete(std::string_view path) {
     request.wFunc = FO_DELETE;
     request.pFrom = from.c_str();
     request.fFlags = 0;
-    return SHFileOperationW(&request) == 0;
+    const int result = SHFileOperationW(&request);
+    return result == 0 || result == ERROR_CANCELLED || request.fAnyOperationsAborted;
 }
 
 int Win32Platform::ShowMessage(std::string_view text, std::string_view title, int flags) {
