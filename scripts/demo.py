@@ -1,8 +1,9 @@
 """Starts the built Tovik.exe under Wine on a demo partition D: with a \\Recycled folder.
 
-The prefix and the partition live in build/demo and are kept between runs, so a vault made in
-one run is still there in the next. With no $DISPLAY the program runs in Xvfb, and a
-screenshot of it is saved instead.
+`demo.py [x86_64|i686]`: the i686 build runs in a 64-bit prefix, as on 64-bit Windows. The
+prefix and the partition live in build/demo (build/demo-i686) and are kept between runs, so a
+vault made in one run is still there in the next. With no $DISPLAY the program runs in Xvfb,
+and a screenshot of it is saved instead.
 """
 
 import os
@@ -10,11 +11,15 @@ import pathlib
 import sys
 import time
 
+arch = sys.argv[1] if len(sys.argv) > 1 else "x86_64"
 top = pathlib.Path(__file__).resolve().parent.parent
-work = top / "build" / "demo"
-tools = top / "build" / "win-x86_64" / "tests" / "e2e" / "tools"
-os.environ.update(TOVIK_EXE=str(top / "build" / "win-x86_64" / "Tovik.exe"),
-                  TOVIK_E2E_TOOLS=str(tools), TOVIK_E2E_WORK=str(work))
+builds = top / "build"
+work = builds / ("demo" if arch == "x86_64" else "demo-" + arch)
+tools = pathlib.Path("tests", "e2e", "tools")
+os.environ.update(TOVIK_EXE=str(builds / ("win-" + arch) / "Tovik.exe"), TOVIK_E2E_ARCH=arch,
+                  TOVIK_E2E_TOOLS=str(builds / ("win-" + arch) / tools),
+                  TOVIK_E2E_PREFIX_TOOLS=str(builds / "win-x86_64" / tools),
+                  TOVIK_E2E_WORK=str(work))
 sys.path.insert(0, str(top / "tests" / "e2e"))
 
 from tovik_e2e import MAIN_TITLE, Drive, Scene, Session, Tovik, start_xvfb  # noqa: E402
@@ -35,13 +40,13 @@ def main():
     tovik = Tovik(scene)
     try:
         if xvfb_pid is None:
-            print("Tovik.exe runs on %s; drive D: is %s" % (display, scene.path("d")))
+            print("Tovik.exe (%s) runs on %s; drive D: is %s" % (arch, display, scene.path("d")))
             tovik.start(wait=False).process.wait()
             return
         tovik.start()
         time.sleep(1)
         shot = session.screenshot(work / "screenshot.png")
-        print("No $DISPLAY: Tovik.exe ran in Xvfb; its screenshot is %s" % shot)
+        print("No $DISPLAY: Tovik.exe (%s) ran in Xvfb; its screenshot is %s" % (arch, shot))
     finally:
         session.kill_server()
         Scene.unmount_all()

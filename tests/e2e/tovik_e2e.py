@@ -1,4 +1,4 @@
-"""Runs the real Tovik.exe under wine64 in Xvfb and works it from outside with driver.exe.
+"""Runs the real Tovik.exe under Wine in Xvfb and works it from outside with driver.exe.
 
 One session per test run: an Xvfb display and a fresh Wine prefix in the build tree, made by
 `python3 tovik_e2e.py setup` and removed by `... teardown` (CTest fixtures). Each test then
@@ -16,11 +16,24 @@ import tempfile
 import time
 import unittest
 
-WINE = "/usr/lib/wine/wine64"
+# Tovik.exe is x86_64 or i686 (TOVIK_E2E_ARCH), the prefix win64 or win32; the i686 program in
+# a win64 prefix runs as on 64-bit Windows. TOOLS are the stand-ins and driver of the program's
+# size, PREFIX_TOOLS those of the prefix's size.
+ARCH = os.environ.get("TOVIK_E2E_ARCH", "x86_64")
+WINEARCH = os.environ.get("TOVIK_E2E_WINEARCH", "win64")
+PREFIX_ARCH = "x86_64" if WINEARCH == "win64" else "i686"
+LOADERS = {"x86_64": "/usr/lib/wine/wine64", "i686": "/usr/lib/wine/wine"}
+WINE = LOADERS[PREFIX_ARCH]
 WINESERVER = "/usr/lib/wine/wineserver"
 
 EXE = pathlib.Path(os.environ.get("TOVIK_EXE", "Tovik.exe"))
 TOOLS = pathlib.Path(os.environ.get("TOVIK_E2E_TOOLS", "."))
+PREFIX_TOOLS = pathlib.Path(os.environ.get("TOVIK_E2E_PREFIX_TOOLS", TOOLS))
+# A 32-bit program on 64-bit Windows finds system32's programs in syswow64.
+SUBST_FOLDER = "syswow64" if ARCH != PREFIX_ARCH else "system32"
+# In C:\e2e. Reading a menu runs code inside the program: that takes a driver of its size.
+DRIVER = "driver.exe"
+PROGRAM_DRIVER = DRIVER if ARCH == PREFIX_ARCH else "driver-%s.exe" % ARCH
 WORK = pathlib.Path(os.environ.get("TOVIK_E2E_WORK", "/tmp/tovik-e2e"))
 STATE = WORK / "session.json"
 # Wine names files on the Linux side in the locale's character set; without a real zh_CN.UTF-8
@@ -123,28 +136,28 @@ class Session:
     def drive_c(self):
         return self.prefix / "drive_c"
 
-    def env(self):
+    def env(self, loader=WINE):
         env = dict(os.environ)
-        env.update(WINEPREFIX=str(self.prefix), WINEARCH="win64", WINEDEBUG="-all",
-                   WINELOADER=WINE, DISPLAY=self.display, LC_ALL="zh_CN.UTF-8",
+        env.update(WINEPREFIX=str(self.prefix), WINEARCH=WINEARCH, WINEDEBUG="-all",
+                   WINELOADER=loader, DISPLAY=self.display, LC_ALL="zh_CN.UTF-8",
                    LANG="zh_CN.UTF-8", LOCPATH=str(LOCALE))
         return env
 
-    def wine(self, *args, timeout=60, check=False, stdin=None):
+    def wine(self, *args, timeout=60, check=False, stdin=None, loader=WINE):
         # Output goes through files, not pipes: the first Wine program of a scene starts the
         # wineserver and the system services, which inherit its handles and would keep a pipe
         # open long after the program itself has ended.
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-            process = subprocess.run([WINE, *args], env=self.env(), stdout=out, stderr=err,
-                                     timeout=timeout, check=check, stdin=stdin)
+            process = subprocess.run([loader, *args], env=self.env(loader), stdout=out,
+                                     stderr=err, timeout=timeout, check=check, stdin=stdin)
             out.seek(0)
             err.seek(0)
             process.stdout = out.read()
             process.stderr = err.read()
         return process
 
-    def start(self, *args):
-        return subprocess.Popen([WINE, *args], env=self.env(), stdout=subprocess.DEVNULL,
+    def start(self, *args, loader=WINE):
+        return subprocess.Popen([loader, *args], env=self.env(loader), stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL, start_new_session=True)
 
     def regedit(self, text):
@@ -173,21 +186,24 @@ class Session:
 
     def make_prefix(self, explorer_standin=True):
         """A fresh prefix with the CJK fonts linked, the virtual desktop with its tray, and
-        our stand-in subst.exe in system32 (Wine's own maps nothing). The stand-in
-        explorer.exe takes the place of Wine's in the Windows folder, where Tovik starts it
-        from; the virtual desktop runs the one in system32."""
+        our stand-in subst.exe in the program's system folder (Wine's own maps nothing). The
+        stand-in explorer.exe takes the place of Wine's in the Windows folder, where Tovik starts
+        it from; the virtual desktop runs the one in system32."""
         started = time.monotonic()
         Session.make_locale()
         self.wine("wineboot", "-i", timeout=300)
         link = _multi_string("wqy-zenhei.ttc,WenQuanYi Zen Hei")
         self.regedit(_PREFIX_SETTINGS.replace("{link}", link))
-        system32 = self.drive_c / "windows" / "system32"
-        shutil.copyfile(TOOLS / "subst.exe", system32 / "subst.exe")
+        windows = self.drive_c / "windows"
+        shutil.copyfile(PREFIX_TOOLS / "subst.exe", windows / "system32" / "subst.exe")
+        shutil.copyfile(TOOLS / "subst.exe", windows / SUBST_FOLDER / "subst.exe")
         if explorer_standin:
-            shutil.copyfile(TOOLS / "explorer.exe", self.drive_c / "windows" / "explorer.exe")
+            # The Windows folder is not redirected: the prefix's own size runs there.
+            shutil.copyfile(PREFIX_TOOLS / "explorer.exe", windows / "explorer.exe")
         tools = self.drive_c / "e2e"
         tools.mkdir(exist_ok=True)
-        shutil.copyfile(TOOLS / "driver.exe", tools / "driver.exe")
+        shutil.copyfile(PREFIX_TOOLS / "driver.exe", tools / "driver.exe")
+        shutil.copyfile(TOOLS / "driver.exe", tools / PROGRAM_DRIVER)
         self.kill_server()
         return time.monotonic() - started
 
@@ -358,14 +374,14 @@ class Tovik:
         self.folder.mkdir(exist_ok=True)
         shutil.copyfile(EXE, self.folder / "Tovik.exe")
         self._panel = None
-        self.process = self.session.start("C:\\tovik\\Tovik.exe")
+        self.process = self.session.start("C:\\tovik\\Tovik.exe", loader=LOADERS[ARCH])
         if wait:
             self.main = self.wait(MAIN_TITLE, timeout=30000)
             self.pid = self.info(self.main)["pid"]  # Windows' own number for the process
         return self
 
     def start_second(self):
-        return self.session.start("C:\\tovik\\Tovik.exe")
+        return self.session.start("C:\\tovik\\Tovik.exe", loader=LOADERS[ARCH])
 
     def exited(self, timeout=10):
         try:
@@ -382,9 +398,12 @@ class Tovik:
     # -- driver.exe
 
     def driver(self, *args, timeout=60, check=True):
+        driver, loader = DRIVER, WINE
+        if args[0] in ("menu", "menu-pick"):
+            driver, loader = PROGRAM_DRIVER, LOADERS[ARCH]
         for _ in range(2):
-            result = self.session.wine("C:\\e2e\\driver.exe", *[str(a) for a in args],
-                                       timeout=timeout)
+            result = self.session.wine("C:\\e2e\\" + driver, *[str(a) for a in args],
+                                       timeout=timeout, loader=loader)
             # Every outcome of the driver's own prints something; a run that ended silently
             # never got as far as the driver (Wine failed to start it) and is made again.
             if result.returncode == 0 or result.stdout or result.stderr:

@@ -316,27 +316,21 @@ bool pid_allowed(HWND hwnd) {
     return !g_options.pid || window_pid(hwnd) == *g_options.pid;
 }
 
+BOOL CALLBACK collect_window(HWND hwnd, LPARAM param) {
+    reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
+    return TRUE;
+}
+
 std::vector<HWND> top_level_windows() {
     std::vector<HWND> found;
-    EnumWindows(
-        [](HWND hwnd, LPARAM param) -> BOOL {
-            reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
+    EnumWindows(collect_window, reinterpret_cast<LPARAM>(&found));
     return found;
 }
 
 // All descendants, depth first in Z-order.
 std::vector<HWND> descendants(HWND root) {
     std::vector<HWND> found;
-    EnumChildWindows(
-        root,
-        [](HWND hwnd, LPARAM param) -> BOOL {
-            reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
+    EnumChildWindows(root, collect_window, reinterpret_cast<LPARAM>(&found));
     return found;
 }
 
@@ -524,8 +518,11 @@ void send_key(WORD vk, bool up) {
 // Menus live in the memory of the process that owns them: MN_GETHMENU gives
 // us a handle, but the menu functions reject it here. So the few menu
 // functions we need run on a short-lived thread inside the owner, through a
-// tiny stub that unpacks four arguments from a block we write there.
+// tiny stub that unpacks four arguments from a block we write there. The
+// stub is code of the driver's own processor, so the driver must be of the
+// target's size.
 
+#if defined(__x86_64__)
 // x64 stub: rcx -> { fn, a1, a2, a3, a4, result }; result = fn(a1, a2, a3, a4)
 constexpr unsigned char kCallStub[] = {
     0x53,                    // push rbx
@@ -541,8 +538,29 @@ constexpr unsigned char kCallStub[] = {
     0x5B,                    // pop rbx
     0xC3,                    // ret
 };
-
-static_assert(sizeof(void*) == 8, "the remote call stub is x86-64 code");
+#elif defined(__i386__)
+// x86 stdcall stub, same block (low halves of its fields). The callee pops only its own
+// arguments, so esp is put back from esi rather than trusted.
+constexpr unsigned char kCallStub[] = {
+    0x53,                                      // push ebx
+    0x56,                                      // push esi
+    0x8B, 0x5C, 0x24, 0x0C,                    // mov ebx, [esp+12]   (the block)
+    0x89, 0xE6,                                // mov esi, esp
+    0xFF, 0x73, 0x20,                          // push dword [ebx+32]  a4
+    0xFF, 0x73, 0x18,                          // push dword [ebx+24]  a3
+    0xFF, 0x73, 0x10,                          // push dword [ebx+16]  a2
+    0xFF, 0x73, 0x08,                          // push dword [ebx+8]   a1
+    0xFF, 0x13,                                // call [ebx]
+    0x89, 0xF4,                                // mov esp, esi
+    0x89, 0x43, 0x28,                          // mov [ebx+40], eax
+    0xC7, 0x43, 0x2C, 0x00, 0x00, 0x00, 0x00,  // mov dword [ebx+44], 0
+    0x5E,                                      // pop esi
+    0x5B,                                      // pop ebx
+    0xC2, 0x04, 0x00,                          // ret 4
+};
+#else
+#error "no remote call stub for this processor"
+#endif
 
 struct CallBlock {
     uint64_t fn;
@@ -793,8 +811,8 @@ std::optional<TooltipTool> read_tooltip_tool(RemoteProcess& shell, HWND tooltip)
 // Wine 8's shell lays it out. A shell that lays it out differently yields
 // no matches, hence no icons, rather than wrong ones.
 struct IconRecordView {
-    uint64_t owner;
-    uint64_t tooltip;
+    uintptr_t owner;
+    uintptr_t tooltip;
     UINT state;
     UINT id;
     UINT callback;
@@ -804,38 +822,38 @@ struct IconRecordView {
 
 bool plausible_record(const IconRecordView& record, const TooltipTool& tool) {
     if (record.slot < 0 || record.slot > 1024) return false;
-    if ((record.owner >> 32) != 0) return false;  // window handles are 32-bit values
+    if ((uint64_t{record.owner} >> 32) != 0) return false;  // window handles are 32-bit values
     auto end = std::find(std::begin(record.tip), std::end(record.tip), L'\0');
     if (end == std::end(record.tip)) return false;
     return std::wstring_view(record.tip, static_cast<size_t>(end - record.tip)) == tool.text;
 }
 
-// Every 8-byte-aligned spot in the shell's private writable memory that
-// holds one of the given window handles.
+// Every pointer-aligned spot in the shell's private writable memory that
+// holds one of the given window handles. The shell is of the driver's size.
 std::vector<std::pair<uint64_t, HWND>> find_handle_references(RemoteProcess& shell,
                                                               const std::vector<HWND>& handles) {
     std::vector<std::pair<uint64_t, HWND>> hits;
-    std::vector<uint64_t> chunk;
+    std::vector<uintptr_t> chunk;
     MEMORY_BASIC_INFORMATION region{};
-    for (uint64_t address = 0; VirtualQueryEx(shell.handle(), reinterpret_cast<void*>(address),
-                                              &region, sizeof(region)) == sizeof(region);
-         address = reinterpret_cast<uint64_t>(region.BaseAddress) + region.RegionSize) {
+    for (uintptr_t address = 0; VirtualQueryEx(shell.handle(), reinterpret_cast<void*>(address),
+                                               &region, sizeof(region)) == sizeof(region);
+         address = reinterpret_cast<uintptr_t>(region.BaseAddress) + region.RegionSize) {
         if (region.State != MEM_COMMIT || region.Type != MEM_PRIVATE ||
             region.Protect != PAGE_READWRITE)
             continue;
         auto base = reinterpret_cast<uint64_t>(region.BaseAddress);
         constexpr size_t kChunkBytes = 1 << 20;
         for (size_t offset = 0; offset < region.RegionSize; offset += kChunkBytes) {
-            size_t bytes = std::min(kChunkBytes, region.RegionSize - offset);
-            chunk.resize(bytes / sizeof(uint64_t));
+            size_t bytes = std::min<size_t>(kChunkBytes, region.RegionSize - offset);
+            chunk.resize(bytes / sizeof(uintptr_t));
             SIZE_T done = 0;
             if (!ReadProcessMemory(shell.handle(), reinterpret_cast<void*>(base + offset),
                                    chunk.data(), bytes, &done))
                 continue;
-            for (size_t i = 0; i < done / sizeof(uint64_t); ++i) {
+            for (size_t i = 0; i < done / sizeof(uintptr_t); ++i) {
                 for (HWND handle : handles)
-                    if (chunk[i] == reinterpret_cast<uint64_t>(handle))
-                        hits.emplace_back(base + offset + i * sizeof(uint64_t), handle);
+                    if (chunk[i] == reinterpret_cast<uintptr_t>(handle))
+                        hits.emplace_back(base + offset + i * sizeof(uintptr_t), handle);
             }
         }
     }
@@ -1175,9 +1193,11 @@ int cmd_msgbox(const Args& args) {
     for (HWND child : descendants(box)) {
         if (has_class(child, L"Static")) {
             if (control_id(child) == kMessageBoxTextId) text = control_text(child);
+            // A box only just shown may not have painted its icon yet (an emulated 32-bit
+            // program paints well after it shows), so one that matches none is looked at again.
             if ((GetWindowLongPtrW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
                 IsWindowVisible(child))
-                icon = icon_kind(child);
+                poll_until(3000, [&] { return (icon = icon_kind(child)) != L"other"; });
         } else if (has_class(child, L"Button") && IsWindowVisible(child)) {
             buttons.push_back(child);
         }
