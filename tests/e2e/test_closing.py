@@ -5,27 +5,16 @@ the program starts."""
 import shutil
 import unittest
 
-from tovik_e2e import TOOLS, Drive, Scene, TovikTest, make_vault
+from test_vaults import SUBST, scene, vault_with_files
+from tovik_e2e import TOOLS, TovikTest
 
-GB = 12_345_678_901
+# test_vaults' scene: C: network, D: fixed with a vault, E: optical; D:'s spare letter is F.
 OPEN, CLOSE, DELETE = 0, 1, 3
-SUBST = "C:\\windows\\system32\\subst.exe"
 OPEN_ROW = "D: 剩余12.35GB  已创建 D:=> F: "
 CLOSED_ROW = "D: 剩余12.35GB  已创建 未打开"
 VAULT_ROOT = "\\??\\D:\\Recycled\\Tovik"
 STILL_OPEN = "无法取消盘符 F: 的映射，此Tovik仍处于打开状态。"
 CALLBACK, RIGHT_UP, EXIT = 2025, 517, 5
-
-
-def scene(session):
-    # C: network, D: fixed with a vault, E: optical: D:'s spare letter is F.
-    return Scene(session, Drive("c", "network"), Drive("d", "hd", size=GB, recycled=True),
-                 Drive("e", "cdrom"), name="closing")
-
-
-def vault_with_files(the_scene):
-    vault = make_vault(the_scene.path("d"))
-    (vault / "我的Tovik" / "notes.txt").write_text("mine")
 
 
 class ClosingTest(TovikTest):
