@@ -17,6 +17,7 @@ import unittest
 
 WINE = "/usr/lib/wine/wine64"
 WINESERVER = "/usr/lib/wine/wineserver"
+WINE_FONTS = pathlib.Path("/usr/share/wine/fonts")
 
 EXE = pathlib.Path(os.environ.get("TOVIK_EXE", "Tovik.exe"))
 TOOLS = pathlib.Path(os.environ.get("TOVIK_E2E_TOOLS", "."))
@@ -86,8 +87,8 @@ _PREFIX_SETTINGS = r"""
 "shell"="1024x768"
 
 [HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
-"SimSun"="WenQuanYi Zen Hei"
-"宋体"="WenQuanYi Zen Hei"
+"SimSun"="AR PL UMing CN"
+"宋体"="AR PL UMing CN"
 
 [HKEY_CURRENT_USER\Software\Wine\DllOverrides]
 "subst.exe"="native"
@@ -175,8 +176,14 @@ class Session:
         started = time.monotonic()
         Session.make_locale()
         self.wine("wineboot", "-i", timeout=300)
-        link = _multi_string("wqy-zenhei.ttc,WenQuanYi Zen Hei")
+        # 宋体 is a Song face drawn from bitmaps at 12 to 16 pixels on Windows; AR PL UMing
+        # is one too, where the outline faces we tried lose strokes at those sizes.
+        link = _multi_string("uming.ttc,AR PL UMing CN")
         self.regedit(_PREFIX_SETTINGS.replace("{link}", link))
+        # Debian's Wine looks for its own fonts elsewhere than fonts-wine puts them; without
+        # Marlett the title-bar buttons draw as "0 1 r".
+        shutil.copyfile(WINE_FONTS / "marlett.ttf",
+                        self.drive_c / "windows" / "Fonts" / "marlett.ttf")
         system32 = self.drive_c / "windows" / "system32"
         shutil.copyfile(TOOLS / "subst.exe", system32 / "subst.exe")
         if explorer_standin:
