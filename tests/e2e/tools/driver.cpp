@@ -1616,11 +1616,15 @@ Exit status: 0 success, 1 failure or timeout (reason on stderr), 2 bad usage.
                                       (logoff); print both results
   dosdevice <letter>                  print what the drive letter maps to
   counters <pid>                      what the system counts of a process:
-                                      handles= private_kib= working_set_kib=
-                                      gdi_objects= user_objects= (GetGui-
-                                      Resources; none: not counted), gdi_table=
-                                      (live GDI handles in its table),
-                                      windows= (its windows, children too)
+                                      handles= (GetProcessHandleCount)
+                                      handles_listed= (its entries in the
+                                      system handle list) private_kib=
+                                      (PrivateUsage) private_committed_kib=
+                                      working_set_kib= gdi_objects=
+                                      user_objects= (GetGuiResources; none:
+                                      not counted) gdi_table= (live entries
+                                      of its GDI handle table) windows= (its
+                                      windows, children too)
   attrib <hex path> [bits]            set the attribute bits of a file or
                                       folder if given; print them (decimal)
   hold <hex path> <ms>                keep a file open, unshared, for a while;
