@@ -1542,7 +1542,8 @@ int cmd_counters(const Args& args) {
         throw Failure("no memory counters");
     long long windows = 0;
     for (HWND hwnd : top_level_windows())
-        if (window_pid(hwnd) == pid) windows += 1 + static_cast<long long>(descendants(hwnd).size());
+        if (window_pid(hwnd) == pid)
+            windows += 1 + static_cast<long long>(descendants(hwnd).size());
     emit(L"handles=" + dec(handles));
     emit(L"handles_listed=" + dec(listed_handles(pid)));
     emit(L"private_kib=" + dec(static_cast<long long>(memory.PrivateUsage / 1024)));
