@@ -8,6 +8,7 @@ and a screenshot of it is saved instead.
 
 import os
 import pathlib
+import shutil
 import sys
 import time
 
@@ -33,7 +34,12 @@ def main():
         display, xvfb_pid = start_xvfb()
     session = Session({"display": display, "prefix": str(work / "prefix")})
     Session.make_locale()
-    if not (session.prefix / "system.reg").exists():
+    # A prefix made before the fonts were set up is made anew; the demo partition, and the
+    # vaults on it, lie outside it.
+    if not (session.drive_c / "windows" / "Fonts" / "marlett.ttf").exists():
+        if session.prefix.exists():
+            session.kill_server()
+            shutil.rmtree(session.prefix)
         print("Making the demo Wine prefix in %s" % session.prefix)
         session.make_prefix(explorer_standin=False)
     scene = Scene(session, Drive("d", "hd", recycled=True), name="demo").apply(fresh=False)

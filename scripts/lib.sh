@@ -7,6 +7,9 @@ build="$top/build"
 packages=(cmake ninja-build g++ libgtest-dev g++-mingw-w64-x86-64 g++-mingw-w64-i686
           wine64 xvfb fonts-wqy-zenhei locales imagemagick python3 python3-pil
           clang libclang-rt-14-dev wine32:i386)
+# Under Wine: 宋体's stand-in (a Song face with bitmaps for small sizes) and Marlett, which
+# draws the title-bar buttons.
+packages+=(fonts-arphic-uming fonts-wine)
 
 # The i686 Tovik.exe needs 32-bit Wine, and this kernel starts no 32-bit Linux program by
 # itself: qemu's user-mode emulator runs them, registered with binfmt_misc. Bookworm's qemu 7.2

@@ -25,6 +25,7 @@ PREFIX_ARCH = "x86_64" if WINEARCH == "win64" else "i686"
 LOADERS = {"x86_64": "/usr/lib/wine/wine64", "i686": "/usr/lib/wine/wine"}
 WINE = LOADERS[PREFIX_ARCH]
 WINESERVER = "/usr/lib/wine/wineserver"
+WINE_FONTS = pathlib.Path("/usr/share/wine/fonts")
 
 EXE = pathlib.Path(os.environ.get("TOVIK_EXE", "Tovik.exe"))
 TOOLS = pathlib.Path(os.environ.get("TOVIK_E2E_TOOLS", "."))
@@ -103,8 +104,8 @@ _PREFIX_SETTINGS = r"""
 "shell"="1024x768"
 
 [HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
-"SimSun"="WenQuanYi Zen Hei"
-"宋体"="WenQuanYi Zen Hei"
+"SimSun"="AR PL UMing CN"
+"宋体"="AR PL UMing CN"
 
 [HKEY_CURRENT_USER\Software\Wine\DllOverrides]
 "subst.exe"="native"
@@ -192,8 +193,14 @@ class Session:
         started = time.monotonic()
         Session.make_locale()
         self.wine("wineboot", "-i", timeout=300)
-        link = _multi_string("wqy-zenhei.ttc,WenQuanYi Zen Hei")
+        # 宋体 is a Song face drawn from bitmaps at 12 to 16 pixels on Windows; AR PL UMing
+        # is one too, where the outline faces we tried lose strokes at those sizes.
+        link = _multi_string("uming.ttc,AR PL UMing CN")
         self.regedit(_PREFIX_SETTINGS.replace("{link}", link))
+        # Debian's Wine looks for its own fonts elsewhere than fonts-wine puts them; without
+        # Marlett the title-bar buttons draw as "0 1 r".
+        shutil.copyfile(WINE_FONTS / "marlett.ttf",
+                        self.drive_c / "windows" / "Fonts" / "marlett.ttf")
         windows = self.drive_c / "windows"
         shutil.copyfile(PREFIX_TOOLS / "subst.exe", windows / "system32" / "subst.exe")
         shutil.copyfile(TOOLS / "subst.exe", windows / SUBST_FOLDER / "subst.exe")

@@ -7,7 +7,9 @@
 #include <windows.h>  // first: the other Windows headers build on it
 // clang-format on
 #include <commctrl.h>
+#include <psapi.h>
 #include <tlhelp32.h>
+#include <winternl.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -1477,6 +1479,104 @@ int cmd_dosdevice(const Args& args) {
     return kExitOk;
 }
 
+// GetGuiResources answers 0 with ERROR_CALL_NOT_IMPLEMENTED where nothing is
+// counted (Wine 8), which is no count of 0.
+std::wstring gui_resources(HANDLE process, DWORD which) {
+    SetLastError(ERROR_SUCCESS);
+    DWORD count = GetGuiResources(process, which);
+    if (count == 0 && GetLastError() == ERROR_CALL_NOT_IMPLEMENTED) return L"none";
+    return dec(count);
+}
+
+// A process's GDI handle table, whose address Wine, like older Windows,
+// keeps in the process's PEB; live entries not marked stock are the GDI
+// objects the process made.
+struct GdiHandleEntry {
+    uint64_t object;
+    uint32_t owner;
+    uint8_t ext_type;  // top bit: stock object
+    uint8_t generation;
+    uint8_t type;  // 0: free
+    uint8_t flags;
+    uint64_t user_pointer;
+};
+static_assert(sizeof(GdiHandleEntry) == 24);
+constexpr uint64_t kPebGdiHandleTable = 0xF8;  // offset in the x64 PEB
+constexpr size_t kGdiMaxHandles = 0x10000;
+
+std::wstring gdi_table_count(RemoteProcess& target) {
+    if (sizeof(void*) != 8) return L"none";  // the layout above is the x64 one
+    PROCESS_BASIC_INFORMATION basic{};
+    if (NtQueryInformationProcess(target.handle(), ProcessBasicInformation, &basic, sizeof basic,
+                                  nullptr) != 0)
+        return L"none";
+    uint64_t table = 0;
+    target.read(reinterpret_cast<uint64_t>(basic.PebBaseAddress) + kPebGdiHandleTable, &table,
+                sizeof table);
+    if (!table) return L"none";
+    std::vector<GdiHandleEntry> entries(kGdiMaxHandles);
+    target.read(table, entries.data(), entries.size() * sizeof(GdiHandleEntry));
+    return dec(std::count_if(entries.begin(), entries.end(), [](const GdiHandleEntry& e) {
+        return e.type != 0 && !(e.ext_type & 0x80);
+    }));
+}
+
+// Wine 8 answers GetProcessHandleCount with 0 and PrivateUsage with what the
+// process has in swap, so both are also counted as Windows counts them: the
+// process's entries in the system's handle list, and its committed private
+// memory.
+long long listed_handles(DWORD pid) {
+    std::vector<unsigned char> buf(1 << 16);
+    NTSTATUS status;
+    constexpr NTSTATUS kLengthMismatch = static_cast<NTSTATUS>(0xC0000004);
+    while ((status = NtQuerySystemInformation(SystemHandleInformation, buf.data(),
+                                              static_cast<ULONG>(buf.size()), nullptr)) ==
+           kLengthMismatch)
+        buf.resize(buf.size() * 2);
+    if (status != 0) throw Failure("no system handle list");
+    const auto* list = reinterpret_cast<const SYSTEM_HANDLE_INFORMATION*>(buf.data());
+    return std::count_if(list->Handle, list->Handle + list->Count,
+                         [pid](const SYSTEM_HANDLE_ENTRY& e) { return e.OwnerPid == pid; });
+}
+
+long long private_committed_kib(HANDLE process) {
+    unsigned long long bytes = 0;
+    MEMORY_BASIC_INFORMATION region{};
+    for (uint64_t address = 0; VirtualQueryEx(process, reinterpret_cast<void*>(address), &region,
+                                              sizeof(region)) == sizeof(region);
+         address = reinterpret_cast<uint64_t>(region.BaseAddress) + region.RegionSize) {
+        if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) bytes += region.RegionSize;
+    }
+    return static_cast<long long>(bytes / 1024);
+}
+
+int cmd_counters(const Args& args) {
+    require_args(args, 1, 1);
+    auto pid = static_cast<DWORD>(parse_number(args[0], "pid"));
+    RemoteProcess target(pid);
+    DWORD handles = 0;
+    if (!GetProcessHandleCount(target.handle(), &handles)) throw Failure("no handle count");
+    PROCESS_MEMORY_COUNTERS_EX memory{};
+    memory.cb = sizeof memory;
+    if (!GetProcessMemoryInfo(target.handle(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
+                              sizeof memory))
+        throw Failure("no memory counters");
+    long long windows = 0;
+    for (HWND hwnd : top_level_windows())
+        if (window_pid(hwnd) == pid)
+            windows += 1 + static_cast<long long>(descendants(hwnd).size());
+    emit(L"handles=" + dec(handles));
+    emit(L"handles_listed=" + dec(listed_handles(pid)));
+    emit(L"private_kib=" + dec(static_cast<long long>(memory.PrivateUsage / 1024)));
+    emit(L"private_committed_kib=" + dec(private_committed_kib(target.handle())));
+    emit(L"working_set_kib=" + dec(static_cast<long long>(memory.WorkingSetSize / 1024)));
+    emit(L"gdi_objects=" + gui_resources(target.handle(), GR_GDIOBJECTS));
+    emit(L"user_objects=" + gui_resources(target.handle(), GR_USEROBJECTS));
+    emit(L"gdi_table=" + gdi_table_count(target));
+    emit(L"windows=" + dec(windows));
+    return kExitOk;
+}
+
 constexpr const char* kUsage =
     R"(usage: driver.exe [--pid N] <command> [arguments]
 
@@ -1537,6 +1637,16 @@ Exit status: 0 success, 1 failure or timeout (reason on stderr), 2 bad usage.
   end-session <win>                   WM_QUERYENDSESSION then WM_ENDSESSION
                                       (logoff); print both results
   dosdevice <letter>                  print what the drive letter maps to
+  counters <pid>                      what the system counts of a process:
+                                      handles= (GetProcessHandleCount)
+                                      handles_listed= (its entries in the
+                                      system handle list) private_kib=
+                                      (PrivateUsage) private_committed_kib=
+                                      working_set_kib= gdi_objects=
+                                      user_objects= (GetGuiResources; none:
+                                      not counted) gdi_table= (live entries
+                                      of its GDI handle table) windows= (its
+                                      windows, children too)
   attrib <hex path> [bits]            set the attribute bits of a file or
                                       folder if given; print them (decimal)
   hold <hex path> <ms>                keep a file open, unshared, for a while;
@@ -1569,6 +1679,7 @@ const std::map<std::wstring, Command, std::less<>>& commands() {
         {L"tray", cmd_tray},
         {L"end-session", cmd_end_session},
         {L"dosdevice", cmd_dosdevice},
+        {L"counters", cmd_counters},
         {L"attrib", cmd_attrib},
         {L"hold", cmd_hold},
     };
