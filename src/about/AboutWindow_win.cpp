@@ -17,8 +17,8 @@ void AboutWindow::Run() { ShowModal(Widen(text::kAbout).c_str(), 6000, 2670, 276
 void AboutWindow::OnInit() {
     banner_ = Picture::FromResource(IDR_ABOUT_BANNER);
     const std::wstring aboutText = Widen(text::kAboutText);
-    const HWND ok = AddControl(L"BUTTON", Widen(text::kOk).c_str(),
-                               WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK, 4440, 2160, 1215, 375);
+    const HWND ok = AddControl(L"BUTTON", Widen(text::kOk).c_str(), WS_TABSTOP | BS_DEFPUSHBUTTON,
+                               IDOK, 4440, 2160, 1215, 375);
     const HWND label = AddControl(L"STATIC", aboutText.c_str(), SS_LEFT | SS_NOPREFIX, kTextId,
                                   kLabelLeft, kLabelTop, kLabelWidth, kLabelHeight);
     SetWindowPos(label, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
@@ -53,17 +53,14 @@ bool AboutWindow::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result
             SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
             result = reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
             return true;
-        case WM_CLOSE:
-            Close();
-            return true;
+        case WM_CLOSE: Close(); return true;
         case WM_COMMAND:
             if (LOWORD(wParam) == IDOK) {
                 Close();
                 return true;
             }
             return LOWORD(wParam) == IDCANCEL;
-        default:
-            return false;
+        default: return false;
     }
 }
 

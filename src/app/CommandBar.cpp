@@ -66,9 +66,8 @@ int CommandBar::EnabledFrom(int from, int step) const {
 }
 
 int CommandBar::KeyboardIndex() const {
-    return HoverIndex >= 0 && HoverIndex < kCommandCount && CommandEnabled[HoverIndex]
-               ? HoverIndex
-               : -1;
+    const bool onButton = HoverIndex >= 0 && HoverIndex < kCommandCount;
+    return onButton && CommandEnabled[HoverIndex] ? HoverIndex : -1;
 }
 
 // The keyboard comes back to the button it was on, if that can still be used.

@@ -52,7 +52,7 @@ public:
 
     // The keyboard works the enabled buttons; the one it is on shows the hover face, as under
     // the pointer, and HoverIndex names it.
-    void KeyboardEnter();  // the bar takes the focus
+    void KeyboardEnter();         // the bar takes the focus
     void KeyboardMove(int step);  // to the enabled button before (-1) or after (+1)
     void KeyboardHome();
     void KeyboardEnd();

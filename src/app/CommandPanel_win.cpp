@@ -128,8 +128,7 @@ LRESULT CommandPanel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
             BitBlt(paint.Get(), 0, 0, client.right, client.bottom, memory.Get(), 0, 0, SRCCOPY);
             return 0;
         }
-        case WM_ERASEBKGND:
-            return 1;
+        case WM_ERASEBKGND: return 1;
         case WM_MOUSEMOVE: {
             const int label = pressed_ >= 0 ? pressed_ : LabelAt(lParam);
             if (label >= 0 && form_) form_->lblCommand_MouseMove(label);
@@ -137,14 +136,10 @@ LRESULT CommandPanel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         }
         case WM_LBUTTONDOWN:
         case WM_RBUTTONDOWN:
-        case WM_MBUTTONDOWN:
-            Press(lParam);
-            return 0;
+        case WM_MBUTTONDOWN: Press(lParam); return 0;
         case WM_LBUTTONUP:
         case WM_RBUTTONUP:
-        case WM_MBUTTONUP:
-            Release(lParam);
-            return 0;
+        case WM_MBUTTONUP: Release(lParam); return 0;
         case WM_CAPTURECHANGED:
             // The press is taken away (another window took the mouse): as a release elsewhere.
             if (pressed_ >= 0 && reinterpret_cast<HWND>(lParam) != Handle()) {
@@ -164,8 +159,7 @@ LRESULT CommandPanel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         case WM_KILLFOCUS:
             if (form_) form_->CommandBarFocus(message == WM_SETFOCUS);
             return 0;
-        default:
-            return Window::HandleMessage(message, wParam, lParam);
+        default: return Window::HandleMessage(message, wParam, lParam);
     }
 }
 

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "app/CommandBar.h"
-#include "vault/PartitionTable.h"
 #include "password/PasswordFile.h"
 #include "platform/Platform.h"
+#include "vault/PartitionTable.h"
 
 namespace tovik {
 
@@ -79,8 +79,8 @@ struct AppState {
 
 class MainForm {
 public:
-    MainForm(Platform& platform, PartitionListView& list, CommandBarView& bar,
-             FormDialogs& dialogs, FormView& form, TrayIcon& tray);
+    MainForm(Platform& platform, PartitionListView& list, CommandBarView& bar, FormDialogs& dialogs,
+             FormView& form, TrayIcon& tray);
 
     void Form_Load();
     void RefreshPartitionList();

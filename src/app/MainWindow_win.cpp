@@ -18,14 +18,16 @@ constexpr TwipRect kList{960, 120, 2895, 2190};
 constexpr TwipRect kBanner{120, 2400, 3810, 435};
 constexpr TwipRect kCreditLabel{360, 2520, 3375, 255};
 
-RECT ToPixels(const Dpi& dpi, const TwipRect& r) { return dpi.Rect(r.left, r.top, r.width, r.height); }
+RECT ToPixels(const Dpi& dpi, const TwipRect& r) {
+    return dpi.Rect(r.left, r.top, r.width, r.height);
+}
 
 // mnTray: the items of mnFileItems, in their order, with the separators between them.
 HMENU CreateTrayMenu() {
     const HMENU menu = CreatePopupMenu();
     if (!menu) return nullptr;
-    const std::string_view items[kTrayMenuItemCount] = {
-        text::kMenuRestore, {}, text::kMenuCloseAll, text::kAbout, {}, text::kMenuExit};
+    const std::string_view items[kTrayMenuItemCount] = {text::kMenuRestore, {}, text::kMenuCloseAll,
+                                                        text::kAbout,       {}, text::kMenuExit};
     for (int i = 0; i < kTrayMenuItemCount; ++i) {
         if (items[i].empty()) {
             AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
@@ -56,8 +58,8 @@ bool MainWindow::Create() {
     dpi_ = Dpi::OfScreen();
     font_.Reset(CreateDefaultFont(dpi_));
     listBrush_.Reset(CreateSolidBrush(RGB(0, 192, 0)));
-    bigIcon_.Reset(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_TOVIK),
-                                                 IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+    bigIcon_.Reset(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_TOVIK), IMAGE_ICON,
+                                                 GetSystemMetrics(SM_CXICON),
                                                  GetSystemMetrics(SM_CYICON), 0)));
     smallIcon_.Reset(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_TOVIK),
                                                    IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
@@ -66,8 +68,7 @@ bool MainWindow::Create() {
     credit_ = Widen(text::kCredit);
     banner_ = Picture::FromResource(IDR_BANNER);
 
-    RegisterClassOnce(kClassName, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)),
-                      bigIcon_.Get());
+    RegisterClassOnce(kClassName, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)), bigIcon_.Get());
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
     if (!Window::Create(kClassName, Widen(text::kMainCaption).c_str(), style, 0, CW_USEDEFAULT,
                         CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr)) {
@@ -80,12 +81,11 @@ bool MainWindow::Create() {
 
     // The list comes first, so that it leads the tab order and has the focus at the start.
     const RECT r = ToPixels(dpi_, kList);
-    list_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", L"",
-                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY |
-                                LBS_NOINTEGRALHEIGHT,
-                            r.left, r.top, r.right - r.left, r.bottom - r.top, hwnd,
-                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListId)), instance,
-                            nullptr);
+    list_ = CreateWindowExW(
+        WS_EX_CLIENTEDGE, L"LISTBOX", L"",
+        WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, r.left,
+        r.top, r.right - r.left, r.bottom - r.top, hwnd,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListId)), instance, nullptr);
     SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
     SetWindowSubclass(list_, ListProc, 1, reinterpret_cast<DWORD_PTR>(this));
     lastFocus_ = list_;
@@ -121,9 +121,7 @@ bool MainWindow::Select(int row) {
     return selected;
 }
 
-int MainWindow::SelectedRow() {
-    return static_cast<int>(SendMessageW(list_, LB_GETCURSEL, 0, 0));
-}
+int MainWindow::SelectedRow() { return static_cast<int>(SendMessageW(list_, LB_GETCURSEL, 0, 0)); }
 
 std::optional<std::string> MainWindow::RowText(int row) {
     const LRESULT length = SendMessageW(list_, LB_GETTEXTLEN, static_cast<WPARAM>(row), 0);
@@ -234,19 +232,13 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 SetFocus(lastFocus_ ? lastFocus_ : list_);
             }
             return 0;
-        case WM_CLOSE:
-            Unload();
-            return 0;
-        case WM_QUERYENDSESSION:
-            return TRUE;
+        case WM_CLOSE: Unload(); return 0;
+        case WM_QUERYENDSESSION: return TRUE;
         case WM_ENDSESSION:
             if (wParam) Unload(UnloadMode::SessionEnd);
             return 0;
-        case WM_DESTROY:
-            PostQuitMessage(0);
-            return 0;
-        default:
-            return Window::HandleMessage(message, wParam, lParam);
+        case WM_DESTROY: PostQuitMessage(0); return 0;
+        default: return Window::HandleMessage(message, wParam, lParam);
     }
 }
 

@@ -12,8 +12,8 @@ std::string FormatFreeSpace(std::uint64_t bytes) {
     if (bytes % kHundredth >= kHundredth / 2) ++hundredths;
     std::string fraction = std::to_string(hundredths % 100);
     if (fraction.size() < 2) fraction.insert(0, 1, '0');
-    return std::string(text::kFreeSpacePrefix) + std::to_string(hundredths / 100) + "." +
-           fraction + std::string(text::kFreeSpaceUnit);
+    return std::string(text::kFreeSpacePrefix) + std::to_string(hundredths / 100) + "." + fraction +
+           std::string(text::kFreeSpaceUnit);
 }
 
 std::string FreeSpaceText(Platform& platform, std::string_view partition) {

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "vault/PartitionTable.h"
 #include "platform/Platform.h"
+#include "vault/PartitionTable.h"
 
 namespace tovik {
 

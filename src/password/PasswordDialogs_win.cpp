@@ -65,12 +65,12 @@ std::optional<std::string> PasswordPromptDialog::Run() {
 void PasswordPromptDialog::OnInit() {
     const HWND ok = AddControl(L"BUTTON", Widen(text::kOk).c_str(), WS_TABSTOP | BS_DEFPUSHBUTTON,
                                kPromptOk, 1320, 1080, 1215, 375);
-    AddControl(L"STATIC", Widen(text::kPromptLabel).c_str(), SS_LEFT, kPromptLabel, 840, 240,
-               2175, 255);
-    UsePasswordCharacter(AddControl(L"EDIT", L"", kPasswordBox, kPromptText, 240, 600, 2895,
-                                    375, WS_EX_CLIENTEDGE));
-    const HWND picture = AddControl(L"STATIC", L"", SS_ICON | SS_REALSIZEIMAGE, kPromptPicture,
-                                    120, 0, 480, 480);
+    AddControl(L"STATIC", Widen(text::kPromptLabel).c_str(), SS_LEFT, kPromptLabel, 840, 240, 2175,
+               255);
+    UsePasswordCharacter(
+        AddControl(L"EDIT", L"", kPasswordBox, kPromptText, 240, 600, 2895, 375, WS_EX_CLIENTEDGE));
+    const HWND picture =
+        AddControl(L"STATIC", L"", SS_ICON | SS_REALSIZEIMAGE, kPromptPicture, 120, 0, 480, 480);
     picture_ = IconFromResource(IDR_KEYRING_PICTURE, 32);
     SendMessageW(picture, STM_SETICON, reinterpret_cast<WPARAM>(picture_.Get()), 0);
 
@@ -127,10 +127,10 @@ void SetPasswordDialog::OnInit() {
         }
         SetWindowPos(label, nullptr, 0, 0, extent.right, extent.bottom, SWP_NOMOVE | SWP_NOZORDER);
     }
-    UsePasswordCharacter(AddControl(L"EDIT", L"", kPasswordBox, kSetFirst, 960, 120, 1935, 375,
-                                    WS_EX_CLIENTEDGE));
-    UsePasswordCharacter(AddControl(L"EDIT", L"", kPasswordBox, kSetSecond, 960, 600, 1935, 375,
-                                    WS_EX_CLIENTEDGE));
+    UsePasswordCharacter(
+        AddControl(L"EDIT", L"", kPasswordBox, kSetFirst, 960, 120, 1935, 375, WS_EX_CLIENTEDGE));
+    UsePasswordCharacter(
+        AddControl(L"EDIT", L"", kPasswordBox, kSetSecond, 960, 600, 1935, 375, WS_EX_CLIENTEDGE));
 
     bigIcon_ = IconFromResource(IDR_PADLOCK_ICON, GetSystemMetrics(SM_CXICON));
     smallIcon_ = IconFromResource(IDR_PADLOCK_ICON, GetSystemMetrics(SM_CXSMICON));
@@ -156,11 +156,8 @@ bool SetPasswordDialog::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& 
             ScrubBox(Item(kSetFirst));
             ScrubBox(Item(kSetSecond));
             return false;
-        case DM_GETDEFID:
-            return true;
-        case WM_CLOSE:
-            Dialog::Close();
-            return true;
+        case DM_GETDEFID: return true;
+        case WM_CLOSE: Dialog::Close(); return true;
         case WM_CTLCOLORSTATIC:
             SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
             result = reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
@@ -170,17 +167,12 @@ bool SetPasswordDialog::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& 
                 case kSetOk:
                     if (onOk_) (*onOk_)(*this);
                     return true;
-                case kSetCancel:
-                    Dialog::Close();
-                    return true;
+                case kSetCancel: Dialog::Close(); return true;
                 case IDOK:
-                case IDCANCEL:
-                    return true;
-                default:
-                    return false;
+                case IDCANCEL: return true;
+                default: return false;
             }
-        default:
-            return false;
+        default: return false;
     }
 }
 

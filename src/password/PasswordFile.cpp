@@ -67,8 +67,7 @@ bool SavePassword(Platform& platform, std::string_view partition, std::string_vi
     const std::string temporary = path + ".tmp";
     platform.SetAttributes(temporary, 0);  // both fail harmlessly when there is none
     platform.RemoveFile(temporary);
-    if (platform.WriteTextFile(temporary, text) &&
-        platform.MoveFileReplacing(temporary, path)) {
+    if (platform.WriteTextFile(temporary, text) && platform.MoveFileReplacing(temporary, path)) {
         return true;
     }
     platform.RemoveFile(temporary);

@@ -33,7 +33,8 @@ inline constexpr std::string_view kFreeSpaceUnit = "GB";
 inline constexpr std::string_view kNoVault = "  未创建";
 inline constexpr std::string_view kVaultClosed = "  已创建 未打开";
 inline constexpr std::string_view kVaultOpen = "  已创建 ";
-inline constexpr std::string_view kNoVaultButOpen = "  未创建 ";  // its folder went, its letter stays
+// A vault whose folder went while its letter still leads there.
+inline constexpr std::string_view kNoVaultButOpen = "  未创建 ";
 inline constexpr std::string_view kMappedTo = "=>";
 
 // The tray.

@@ -11,7 +11,9 @@ constexpr wchar_t kTrayProperty[] = L"Tovik.Tray";
 }
 
 Win32Tray::Win32Tray(HWND form, HMENU menu, HICON icon)
-    : form_(form), menu_(menu), icon_(icon),
+    : form_(form),
+      menu_(menu),
+      icon_(icon),
       taskbarCreated_(RegisterWindowMessageW(L"TaskbarCreated")) {}
 
 // A start-up that unwinds after TrayAdd leaves no icon behind, and no hook that would hand the
@@ -67,8 +69,7 @@ void Win32Tray::ShowMenu() {
     PostMessageW(form_, WM_NULL, 0, 0);
 }
 
-LRESULT CALLBACK Win32Tray::TrayWindowProc(HWND hwnd, UINT message, WPARAM wParam,
-                                           LPARAM lParam) {
+LRESULT CALLBACK Win32Tray::TrayWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* tray = static_cast<Win32Tray*>(GetPropW(hwnd, kTrayProperty));
     if (!tray || !tray->previous_) return DefWindowProcW(hwnd, message, wParam, lParam);
     const WNDPROC previous = tray->previous_;

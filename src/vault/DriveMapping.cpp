@@ -114,9 +114,7 @@ bool CloseVault(Platform& platform, PartitionTable& table, int n) {
     if (!open || !*open) return true;
     const char letter = LetterOf(table.MappedLetters[n - 1]);
     switch (Unmap(platform, letter, table.PartitionNames[n - 1], kSubstTimeoutMs)) {
-        case Unmapped::Yes:
-            table.VaultOpen[n - 1] = false;
-            return true;
+        case Unmapped::Yes: table.VaultOpen[n - 1] = false; return true;
         case Unmapped::NoSubst:
             platform.ShowMessage(text::kNoSubstToUnmap, text::kError, kAlertBox);
             return false;

@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "vault/PartitionTable.h"
 #include "platform/Platform.h"
+#include "vault/PartitionTable.h"
 
 namespace tovik {
 

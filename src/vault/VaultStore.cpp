@@ -33,8 +33,8 @@ std::string VaultInnerFolder(std::string_view partition) {
 // read must never be offered for creation. The closing listing of c:\ has always been part of
 // the probe; its result does not matter.
 bool VaultExists(Platform& platform, std::string_view partition) {
-    const auto marker = platform.FirstMatch(Join(VaultInnerFolder(partition), "\\desktop.ini"),
-                                            kAllAttributes);
+    const auto marker =
+        platform.FirstMatch(Join(VaultInnerFolder(partition), "\\desktop.ini"), kAllAttributes);
     const bool exists = !marker || !marker->empty();
     platform.FirstMatch("c:\\*.*", 0);
     return exists;

@@ -8,11 +8,12 @@
 
 namespace tovik {
 
-std::string VaultRoot(std::string_view partition);        // D:\Recycled\Tovik
+std::string VaultRoot(std::string_view partition);         // D:\Recycled\Tovik
 std::string VaultInnerFolder(std::string_view partition);  // D:\Recycled\Tovik\Recycled
 
-extern const char kStorageDesktopIni[];  // the storage folder's Desktop.ini, without the final CR LF
-extern const char kMarkerDesktopIni[];   // the marker Desktop.ini, without the final CR LF
+extern const char
+    kStorageDesktopIni[];               // the storage folder's Desktop.ini, without the final CR LF
+extern const char kMarkerDesktopIni[];  // the marker Desktop.ini, without the final CR LF
 
 bool VaultExists(Platform& platform, std::string_view partition);
 // The storage folder with its Desktop.ini and the marker are all there.

@@ -18,7 +18,8 @@ protected:
     }
     std::string Faces() const {
         std::string out;
-        for (Face face : view.faces) out += face == Face::Normal ? 'N' : face == Face::Hover ? 'H' : '-';
+        for (Face face : view.faces)
+            out += face == Face::Normal ? 'N' : face == Face::Hover ? 'H' : '-';
         return out;
     }
     FakeBarView view;

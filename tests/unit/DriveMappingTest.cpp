@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "FakePlatform.h"
-#include "vault/DriveMapping.h"
 #include "texts/Texts.h"
+#include "vault/DriveMapping.h"
 
 namespace tovik {
 namespace {

@@ -106,9 +106,9 @@ bool FakePlatform::Fails(const std::string& operation, std::string_view argument
 bool FakePlatform::DriveReadable(std::string_view path) const {
     if (path.size() < 2 || path[1] != ':') return false;
     const char letter = static_cast<char>(Lower(path.substr(0, 1))[0] - 'a' + 'A');
-    const bool present = mappings.count(letter) ||
-                         std::any_of(drives.begin(), drives.end(),
-                                     [&](const Drive& d) { return d.letter == letter; });
+    const bool present =
+        mappings.count(letter) || std::any_of(drives.begin(), drives.end(),
+                                              [&](const Drive& d) { return d.letter == letter; });
     return present && !unreadable.count(letter);
 }
 
@@ -215,8 +215,7 @@ bool FakePlatform::SetAttributes(std::string_view path, int attributes) {
     return true;
 }
 
-bool FakePlatform::RunCommand(std::string_view program, std::string_view arguments,
-                              int showStyle) {
+bool FakePlatform::RunCommand(std::string_view program, std::string_view arguments, int showStyle) {
     const std::string line = std::string(program) + std::string(arguments);
     if (Fails("RunCommand", line)) return false;
     commands.push_back({line, showStyle, false});

@@ -67,7 +67,7 @@ public:
         return std::optional<int>(0);
     };
     std::vector<int> timeouts;  // of every waited command, in order
-    std::deque<int> answers;  // message box answers, kIdOk when empty
+    std::deque<int> answers;    // message box answers, kIdOk when empty
 
     // Record.
     std::vector<std::string> calls;  // "Operation argument", in order
@@ -87,8 +87,7 @@ public:
     // The ANSI code page is 936, as on the machines Tovik is made for.
     std::optional<std::string> ToAnsi(std::string_view text) override;
     bool SetAttributes(std::string_view path, int attributes) override;
-    bool RunCommand(std::string_view program, std::string_view arguments,
-                    int showStyle) override;
+    bool RunCommand(std::string_view program, std::string_view arguments, int showStyle) override;
     std::optional<int> RunCommandAndWait(std::string_view program, std::string_view arguments,
                                          int showStyle, int timeoutMs) override;
     std::optional<std::string> DriveTarget(char letter) override;

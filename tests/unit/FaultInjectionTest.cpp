@@ -70,8 +70,7 @@ struct World {
     }
     bool Mapped(char letter) const {
         const auto it = platform.mappings.find(letter);
-        return it != platform.mappings.end() &&
-               it->second.ends_with(":\\Recycled\\Tovik");
+        return it != platform.mappings.end() && it->second.ends_with(":\\Recycled\\Tovik");
     }
     // A letter of this run that leads to its partition's vault.
     bool OwnVaultMapped() const {
@@ -259,8 +258,8 @@ void ExpectListTrue(const World& w, const std::string& where) {
         const std::string& name = table.PartitionNames[n - 1];
         const char letter = table.MappedLetters[n - 1][1];
         const auto it = w.platform.mappings.find(letter);
-        const bool mapped = it != w.platform.mappings.end() &&
-                            it->second == "\\??\\" + name + "\\Recycled\\Tovik";
+        const bool mapped =
+            it != w.platform.mappings.end() && it->second == "\\??\\" + name + "\\Recycled\\Tovik";
         EXPECT_EQ(row.find("=> " + std::string(1, letter) + ":") != std::string::npos, mapped)
             << where << ": " << row;
         const std::string marker = VaultInnerFolder(name) + "\\desktop.ini";
@@ -368,8 +367,8 @@ TEST(FaultInjection, EveryCallOfEveryActionMayFailAndTheProgramStaysSound) {
                 const std::string call =
                     index < w.platform.calls.size() ? w.platform.calls[index] : "not reached";
                 const std::string where = action.name + ", call " + std::to_string(k) + " (" +
-                                          call + ")" +
-                                          (andLater ? " and every later one" : "") + " failing";
+                                          call + ")" + (andLater ? " and every later one" : "") +
+                                          " failing";
                 Check(w, action, where, messagesBefore, userFiles, oldD, threw);
             }
         }

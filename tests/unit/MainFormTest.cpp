@@ -73,8 +73,8 @@ TEST_F(MainFormTest, StartUpAddsTheTrayIconListsThePartitionsAndSelectsTheFirst)
     EXPECT_EQ(platform.calls[1], "TraySetTip " + std::string(text::kTrayTip));
     EXPECT_EQ(platform.calls[2], "DriveTarget A");
     EXPECT_EQ(platform.calls[2 + 26], "Drives ");
-    EXPECT_EQ(list.rows, (std::vector<std::string>{"C: 剩余1.00GB  未创建",
-                                                   "D: 剩余12.35GB  已创建 未打开"}));
+    EXPECT_EQ(list.rows,
+              (std::vector<std::string>{"C: 剩余1.00GB  未创建", "D: 剩余12.35GB  已创建 未打开"}));
     EXPECT_EQ(list.selected, 0);
     EXPECT_EQ(form.state.SelectedPartition, "C:");
     EXPECT_EQ(form.Bar().CommandEnabled, (Flags{false, false, true, false, false, true}));
@@ -212,8 +212,7 @@ TEST_F(MainFormTest, DeleteAsksThenUnmapsBeforeHandingTheTreeToTheShell) {
     platform.answers = {7};  // No
     Release(kDelete);
     EXPECT_EQ(Titles(), (std::vector<std::string>{std::string(text::kWarning)}));
-    EXPECT_EQ(platform.messages[0].text,
-              text::kDeleteWarning);
+    EXPECT_EQ(platform.messages[0].text, text::kDeleteWarning);
     EXPECT_EQ(platform.messages[0].flags, 36);
     EXPECT_TRUE(platform.shellDeletes.empty());
     EXPECT_EQ(list.selected, 1);
@@ -332,8 +331,7 @@ TEST_F(MainFormTest, ALetterThatStaysMappedIsNeverShownClosedNorItsVaultDeleted)
     platform.messages.clear();
     form.mnFileItems_Click(2);
     ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.messages[0].text,
-              text::LettersStillMapped("F: G:"));
+    EXPECT_EQ(platform.messages[0].text, text::LettersStillMapped("F: G:"));
     EXPECT_EQ(platform.messages[0].flags, 48);
     EXPECT_EQ(list.rows[1], "D: 剩余12.35GB  已创建 D:=> G: ");
 

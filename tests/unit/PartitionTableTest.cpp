@@ -18,8 +18,8 @@ TEST(PartitionTable, NumbersFixedDrivesOnlyAndTakesSpareLettersAfterTheHighestOf
 }
 
 TEST(PartitionTable, AnOpticalDriveBetweenFixedOnesLeavesNoGapInTheNumbers) {
-    const auto table = BuildPartitionTable(
-        {{'C', kDriveFixed}, {'D', kDriveOptical}, {'E', kDriveFixed}});
+    const auto table =
+        BuildPartitionTable({{'C', kDriveFixed}, {'D', kDriveOptical}, {'E', kDriveFixed}});
     EXPECT_EQ(table.PartitionNames, (Names{"C:", "E:"}));
     EXPECT_EQ(table.MappedLetters, (Names{" F: ", " G: "}));
 }

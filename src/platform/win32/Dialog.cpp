@@ -107,8 +107,8 @@ bool Dialog::OnMessage(UINT, WPARAM, LPARAM, LRESULT&) { return false; }
 HWND Dialog::AddControl(const wchar_t* className, const wchar_t* text, DWORD style, int id,
                         int left, int top, int width, int height, DWORD exStyle) {
     const RECT r = dpi_.Rect(left, top, width, height);
-    HWND control = CreateWindowExW(exStyle, className, text, WS_CHILD | WS_VISIBLE | style,
-                                   r.left, r.top, r.right - r.left, r.bottom - r.top, hwnd_,
+    HWND control = CreateWindowExW(exStyle, className, text, WS_CHILD | WS_VISIBLE | style, r.left,
+                                   r.top, r.right - r.left, r.bottom - r.top, hwnd_,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                    GetModuleHandleW(nullptr), nullptr);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);

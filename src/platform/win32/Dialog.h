@@ -57,8 +57,8 @@ protected:
     // Return true when the message was handled; `result` then goes back to the system.
     virtual bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
-    HWND AddControl(const wchar_t* className, const wchar_t* text, DWORD style, int id,
-                    int left, int top, int width, int height, DWORD exStyle = 0);
+    HWND AddControl(const wchar_t* className, const wchar_t* text, DWORD style, int id, int left,
+                    int top, int width, int height, DWORD exStyle = 0);
     HWND Item(int id) const { return GetDlgItem(hwnd_, id); }
     const Dpi& Scale() const { return dpi_; }
 

@@ -42,8 +42,8 @@ UniqueIcon IconFromResource(int id, int size) {
     const DWORD length = ReadLittleEndian(chosen + 8, 4);
     const DWORD offset = ReadLittleEndian(chosen + 12, 4);
     if (offset > raw.size || length > raw.size - offset) return UniqueIcon();
-    return UniqueIcon(CreateIconFromResourceEx(const_cast<BYTE*>(raw.bytes + offset), length,
-                                               TRUE, 0x00030000, size, size, LR_DEFAULTCOLOR));
+    return UniqueIcon(CreateIconFromResourceEx(const_cast<BYTE*>(raw.bytes + offset), length, TRUE,
+                                               0x00030000, size, size, LR_DEFAULTCOLOR));
 }
 
 Picture Picture::FromResource(int id) {

@@ -143,7 +143,7 @@ bool Win32Platform::WriteTextFile(std::string_view path, std::string_view text) 
     const auto ansi = ToAnsiExactly(Widen(text));
     if (!ansi) return false;
     UniqueHandle file(CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file || !SetEndOfFile(file.Get())) return false;
     const std::string bytes = *ansi + "\r\n";
     DWORD written = 0;
@@ -168,8 +168,8 @@ bool Win32Platform::RemoveFile(std::string_view path) {
 // written: a huge file costs one bounded read, not the whole file in memory.
 std::optional<std::string> Win32Platform::ReadFirstLine(std::string_view path) {
     UniqueHandle file(CreateFileW(Widen(path).c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return std::nullopt;
     FirstLineReader reader;
     char chunk[16384];
@@ -251,8 +251,7 @@ bool Win32Platform::ShellDelete(std::string_view path) {
 
 int Win32Platform::ShowMessage(std::string_view text, std::string_view title, int flags) {
     const HWND owner = owner_ ? owner_() : main_;
-    return MessageBoxW(owner, Widen(text).c_str(), Widen(title).c_str(),
-                       static_cast<UINT>(flags));
+    return MessageBoxW(owner, Widen(text).c_str(), Widen(title).c_str(), static_cast<UINT>(flags));
 }
 
 }  // namespace tovik::win

@@ -28,8 +28,7 @@ public:
     std::optional<std::string> ReadFirstLine(std::string_view path) override;
     std::optional<std::string> ToAnsi(std::string_view text) override;
     bool SetAttributes(std::string_view path, int attributes) override;
-    bool RunCommand(std::string_view program, std::string_view arguments,
-                    int showStyle) override;
+    bool RunCommand(std::string_view program, std::string_view arguments, int showStyle) override;
     std::optional<int> RunCommandAndWait(std::string_view program, std::string_view arguments,
                                          int showStyle, int timeoutMs) override;
     std::optional<std::string> DriveTarget(char letter) override;

@@ -39,8 +39,8 @@ std::optional<std::string> ToAnsiExactly(std::wstring_view utf16) {
     BOOL usedDefault = FALSE;
     BOOL* const reportDefault = utf8 ? nullptr : &usedDefault;
     const int size = static_cast<int>(utf16.size());
-    const int length = WideCharToMultiByte(CP_ACP, flags, utf16.data(), size, nullptr, 0,
-                                           nullptr, reportDefault);
+    const int length =
+        WideCharToMultiByte(CP_ACP, flags, utf16.data(), size, nullptr, 0, nullptr, reportDefault);
     if (length <= 0 || usedDefault) return std::nullopt;
     std::string out(static_cast<std::size_t>(length), '\0');
     if (WideCharToMultiByte(CP_ACP, flags, utf16.data(), size, out.data(), length, nullptr,
