@@ -1,7 +1,8 @@
 // Tovik.exe: puts the windows, the platform and the logic together and runs the messages.
+#include <windows.h>
+
 #include <commctrl.h>
 #include <ole2.h>
-#include <windows.h>
 
 #include "about/AboutWindow_win.h"
 #include "app/MainForm.h"

@@ -1,8 +1,9 @@
 // The notification-area icon and the window hook that receives its clicks.
 #pragma once
 
-#include <shellapi.h>
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <functional>
 

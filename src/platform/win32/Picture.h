@@ -2,8 +2,9 @@
 // which every Windows has and which keeps a GIF's transparent colour.
 #pragma once
 
-#include <olectl.h>
 #include <windows.h>
+
+#include <olectl.h>
 
 #include "platform/win32/Handles.h"
 
