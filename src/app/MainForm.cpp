@@ -110,13 +110,10 @@ void MainForm::CloseCommand() {
     RefreshPartitionList();
 }
 
-// Creation reports nothing itself, so a look afterwards tells success from failure: only a
-// whole vault is one, and a partition without \Recycled, one we cannot write, or one where
-// only part of the tree could be made gets an error instead of the notice.
+// Only a whole vault is a success; what a New could not finish it has taken away again.
 void MainForm::NewCommand() {
     const std::string partition = state.SelectedPartition;
-    CreateVault(platform_, partition);
-    const bool created = VaultComplete(platform_, partition);
+    const bool created = CreateVault(platform_, partition);
     RefreshPartitionList();
     List1_Click();
     if (created) {
@@ -131,17 +128,14 @@ void MainForm::DeleteCommand() {
     const std::string partition = state.SelectedPartition;
     if (!CheckPassword(platform_, dialogs_, state.EnteredPassword, partition, false)) return;
     if (closing_) return;
+    // A question that could not be put was not answered Yes: nothing is tried, so nothing is
+    // said to have failed.
     const int answer = platform_.ShowMessage(text::kDeleteWarning, text::kWarning, kQuestionBox);
-    if (answer == kNoAnswer) {
-        // The question could not be put, so nothing is deleted; the user learns why.
-        platform_.ShowMessage(text::kCannotDelete, text::kError, kErrorBox);
-        return;
-    }
     if (answer != kIdYes || closing_) return;
     // Files deleted behind a letter that still shows them would look like files the user
     // can still reach; CloseVault has said why not.
     if (!CloseVault(platform_, state.partitions, n)) return;
-    if (!DeleteVault(platform_, partition)) {
+    if (DeleteVault(platform_, partition) == DeleteResult::Incomplete) {
         platform_.ShowMessage(text::kCannotDelete, text::kError, kErrorBox);
     }
     RefreshPartitionList();

@@ -1,5 +1,6 @@
 #include "vault/DriveMapping.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "platform/Text.h"
@@ -66,6 +67,34 @@ Unmapped Unmap(Platform& platform, char letter, std::string_view partition, int 
 }
 
 std::string LetterText(char letter) { return std::string(1, letter) + ":"; }
+
+bool TakenByAnotherVault(const PartitionTable& table, int n, char letter) {
+    for (int m = 1; m <= table.PartitionCount; ++m) {
+        if (m != n && table.VaultOpen[m - 1] && LetterOf(table.MappedLetters[m - 1]) == letter) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The letter reserved at start-up when it is a letter and nothing has it now; otherwise the
+// highest free one from Z down, as network drives sit at the top and sticks take the lowest.
+// A letter the system cannot tell about is not taken. 0 when none will do. A vault open
+// already keeps its letter.
+char ChooseLetter(Platform& platform, const PartitionTable& table, int n) {
+    if (table.VaultOpen[n - 1]) return LetterOf(table.MappedLetters[n - 1]);
+    const auto usable = [&](char letter) {
+        if (TakenByAnotherVault(table, n, letter)) return false;
+        const auto target = platform.DriveTarget(letter);
+        return target && target->empty();
+    };
+    const int reserved = table.ReservedLetter(n);
+    if (reserved <= 'Z' && usable(static_cast<char>(reserved))) return static_cast<char>(reserved);
+    for (char letter = 'Z'; letter >= 'C'; --letter) {
+        if (letter != reserved && usable(letter)) return letter;
+    }
+    return 0;
+}
 }  // namespace
 
 // The system directory first, then the old "command" folder under the Windows directory. A
@@ -83,28 +112,36 @@ std::string FindSubstPath(Platform& platform) {
 }
 
 // subst.exe is waited for and the system asked afterwards, so that a mapping that did not
-// come about (letter taken, letter past "Z", subst.exe hung and stopped) is reported instead
-// of being shown as open, and Explorer never starts on a letter that is not there. Explorer is
-// the one in the Windows folder: started by bare name, a program of that name beside ours or
-// in the current folder would run instead.
+// come about (letter taken meanwhile, subst.exe hung and stopped) is reported instead of being
+// shown as open, and Explorer never starts on a letter that is not there. The letter actually
+// mapped is the one the row shows and the one closed. Explorer is the one in the Windows
+// folder: started by bare name, a program of that name beside ours or in the current folder
+// would run instead.
 void OpenVault(Platform& platform, PartitionTable& table, std::string_view partition, int n) {
     const std::string subst = FindSubstPath(platform);
     if (subst == kSubstNotFound) {
         platform.ShowMessage(text::kNoSubstToMap, text::kError, kAlertBox);
         return;
     }
-    const auto letter = table.MappedLetter(n);
-    if (!letter) return;
-    const auto exitCode = platform.RunCommandAndWait(subst, *letter + VaultRoot(partition),
-                                                     kShowHidden, kSubstTimeoutMs);
-    const auto mapped = MapsToVault(platform, LetterOf(*letter), partition);
-    if (!(mapped ? *mapped : exitCode == 0)) {
-        platform.ShowMessage(text::CannotMap(TrimBlanks(*letter)), text::kError, kAlertBox);
+    if (!table.Has(n)) return;
+    const char letter = ChooseLetter(platform, table, n);
+    if (letter == 0) {  // every letter is taken; the reserved one is named
+        const char named = static_cast<char>(std::min(table.ReservedLetter(n), int{'Z'}));
+        platform.ShowMessage(text::CannotMap(LetterText(named)), text::kError, kAlertBox);
         return;
     }
+    const std::string mapped = std::string(" ") + letter + ": ";
+    const auto exitCode = platform.RunCommandAndWait(subst, mapped + VaultRoot(partition),
+                                                     kShowHidden, kSubstTimeoutMs);
+    const auto isMapped = MapsToVault(platform, letter, partition);
+    if (!(isMapped ? *isMapped : exitCode == 0)) {
+        platform.ShowMessage(text::CannotMap(LetterText(letter)), text::kError, kAlertBox);
+        return;
+    }
+    table.MappedLetters[n - 1] = mapped;
     table.VaultOpen[n - 1] = true;
     if (const auto windows = platform.WindowsDirectory()) {
-        platform.RunCommand(std::string(TrimBlanks(*windows)) + "\\Explorer.exe", "  " + *letter,
+        platform.RunCommand(std::string(TrimBlanks(*windows)) + "\\Explorer.exe", "  " + mapped,
                             kShowMaximized);
     }
 }

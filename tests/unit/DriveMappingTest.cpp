@@ -190,6 +190,49 @@ TEST_F(DriveMappingTest, LeftoverMappingsOnVaultRootsAreRemovedAndNothingElse) {
     EXPECT_EQ(CloseLeftoverMappings(platform), (std::vector<std::string>{"H:"}));
 }
 
+// A stick plugged in after start-up takes the lowest free letter, the reserved one; a network
+// drive at Z: puts every reserved letter past it. The vault goes to the highest free letter
+// instead, and that letter is the one shown and closed.
+TEST_F(DriveMappingTest, ALetterTakenOrPastZGivesWayToTheHighestFreeOne) {
+    platform.AddDrive('G', kDriveRemovable);
+    OpenVault(platform, table, "D:", 2);
+    EXPECT_EQ(table.MappedLetters[1], " Z: ");
+    platform.AddDrive('F', kDriveNetwork);
+    OpenVault(platform, table, "C:", 1);
+    EXPECT_EQ(table.MappedLetters[0], " Y: ") << "Z: is D:'s now";
+    EXPECT_TRUE(CloseAllVaults(platform, table).empty());
+    EXPECT_EQ(Lines(), (std::vector<std::string>{
+                           std::string(kSubst) + " Z: D:\\Recycled\\Tovik",
+                           "C:\\WINDOWS\\Explorer.exe   Z: ",
+                           std::string(kSubst) + " Y: C:\\Recycled\\Tovik",
+                           "C:\\WINDOWS\\Explorer.exe   Y: ",
+                           std::string(kSubst) + " Y:   /d",
+                           std::string(kSubst) + " Z:   /d",
+                       }));
+
+    test::FakePlatform office;
+    office.AddDrive('C', kDriveFixed);
+    office.AddDrive('Z', kDriveNetwork);
+    office.AddFile(kSubst, "MZ");
+    PartitionTable officeTable = BuildPartitionTable(office.drives);
+    EXPECT_EQ(officeTable.MappedLetters[0], " [: ");
+    OpenVault(office, officeTable, "C:", 1);
+    EXPECT_EQ(office.mappings['Y'], "\\??\\C:\\Recycled\\Tovik");
+    EXPECT_TRUE(office.messages.empty());
+}
+
+// Never A: or B:, never a letter the system cannot tell about, and with nothing free, nothing
+// is run and the reserved letter is named.
+TEST_F(DriveMappingTest, WithNoLetterFreeNothingIsRunAndTheFailureIsSaid) {
+    for (char letter = 'F'; letter <= 'Y'; ++letter) platform.mappings[letter] = "\\??\\C:\\x";
+    platform.FailOn("DriveTarget", "Z");
+    OpenVault(platform, table, "D:", 2);
+    EXPECT_TRUE(platform.commands.empty());
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text, text::CannotMap("G:"));
+    EXPECT_FALSE(table.VaultOpen[1]);
+}
+
 TEST_F(DriveMappingTest, OpeningAnOpenVaultRunsBothCommandsAgain) {
     OpenVault(platform, table, "D:", 2);
     OpenVault(platform, table, "D:", 2);

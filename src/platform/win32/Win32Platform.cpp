@@ -129,8 +129,47 @@ std::optional<std::string> Win32Platform::FirstMatch(std::string_view pattern, i
     return std::string();
 }
 
+std::optional<int> Win32Platform::Attributes(std::string_view path) {
+    const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        if (IsNothingThere(GetLastError())) return kNothingThere;
+        return std::nullopt;
+    }
+    const DWORD bits = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    return static_cast<int>(attributes & bits) |
+           ((attributes & FILE_ATTRIBUTE_DIRECTORY) ? kFolder : 0);
+}
+
 bool Win32Platform::MakeFolder(std::string_view path) {
     return CreateDirectoryW(Widen(path).c_str(), nullptr) != 0;
+}
+
+bool Win32Platform::RemoveFolder(std::string_view path) {
+    return RemoveDirectoryW(Widen(path).c_str()) != 0;
+}
+
+// Links to other folders are counted, not followed.
+std::optional<std::uint64_t> Win32Platform::CountEntries(std::string_view path) {
+    std::uint64_t count = 0;
+    std::vector<std::wstring> folders{Widen(path)};
+    while (!folders.empty()) {
+        const std::wstring folder = std::move(folders.back());
+        folders.pop_back();
+        WIN32_FIND_DATAW data;
+        UniqueFind find(FindFirstFileW((folder + L"\\*").c_str(), &data));
+        if (!find) return std::nullopt;
+        do {
+            const std::wstring_view name = data.cFileName;
+            if (name == L"." || name == L"..") continue;
+            ++count;
+            if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+                folders.push_back(folder + L'\\' + data.cFileName);
+            }
+        } while (FindNextFileW(find.Get(), &data));
+        if (GetLastError() != ERROR_NO_MORE_FILES) return std::nullopt;
+    }
+    return count;
 }
 
 // Opened without replacing the file, then cut to nothing: a hidden or system file can be
@@ -140,16 +179,21 @@ bool Win32Platform::MakeFolder(std::string_view path) {
 bool Win32Platform::WriteTextFile(std::string_view path, std::string_view text) {
     const std::wstring wide = Widen(path);
     if (IsReadOnlyFile(wide)) return false;
-    const auto ansi = ToAnsiExactly(Widen(text));
+    std::wstring wideText = Widen(text);
+    auto ansi = ToAnsiExactly(wideText);
+    ScrubWide(wideText);
     if (!ansi) return false;
+    std::string bytes = *ansi + "\r\n";
+    Scrub(*ansi);
     UniqueHandle file(CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                   OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file || !SetEndOfFile(file.Get())) return false;
-    const std::string bytes = *ansi + "\r\n";
     DWORD written = 0;
-    return WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                     nullptr) &&
-           written == bytes.size() && FlushFileBuffers(file.Get());
+    const bool whole = file && SetEndOfFile(file.Get()) &&
+                       WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()),
+                                 &written, nullptr) &&
+                       written == bytes.size() && FlushFileBuffers(file.Get());
+    Scrub(bytes);
+    return whole;
 }
 
 // A read-only target stays, as a read-only file is never rewritten (see WriteTextFile).
@@ -174,14 +218,20 @@ std::optional<std::string> Win32Platform::ReadFirstLine(std::string_view path) {
     FirstLineReader reader;
     char chunk[16384];
     DWORD read = 0;
+    bool readable = true;
     do {
-        if (!ReadFile(file.Get(), chunk, sizeof chunk, &read, nullptr)) return std::nullopt;
-    } while (read > 0 && reader.Feed(std::string_view(chunk, read)));
+        readable = ReadFile(file.Get(), chunk, sizeof chunk, &read, nullptr) != 0;
+    } while (readable && read > 0 && reader.Feed(std::string_view(chunk, read)));
+    SecureZeroMemory(chunk, sizeof chunk);
+    if (!readable) return std::nullopt;
     return reader.Line();
 }
 
 std::optional<std::string> Win32Platform::ToAnsi(std::string_view text) {
-    return ToAnsiExactly(Widen(text));
+    std::wstring wide = Widen(text);
+    auto ansi = ToAnsiExactly(wide);
+    ScrubWide(wide);
+    return ansi;
 }
 
 bool Win32Platform::SetAttributes(std::string_view path, int attributes) {
@@ -235,8 +285,9 @@ std::optional<std::string> Win32Platform::WindowsDirectory() {
 }
 
 // One path, closed by the empty entry the shell's list format needs; no flags, so the shell
-// confirms on its own and deletes for good. A user who says No to the shell is no failure.
-bool Win32Platform::ShellDelete(std::string_view path) {
+// confirms on its own and deletes for good. The shell answers a No to its question and a Cancel
+// in its error boxes alike.
+ShellDeleteOutcome Win32Platform::ShellDelete(std::string_view path) {
     std::wstring from = Widen(path);
     from.push_back(L'\0');
     from.push_back(L'\0');
@@ -246,7 +297,10 @@ bool Win32Platform::ShellDelete(std::string_view path) {
     request.pFrom = from.c_str();
     request.fFlags = 0;
     const int result = SHFileOperationW(&request);
-    return result == 0 || result == ERROR_CANCELLED || request.fAnyOperationsAborted;
+    if (result == ERROR_CANCELLED || request.fAnyOperationsAborted) {
+        return ShellDeleteOutcome::Aborted;
+    }
+    return result == 0 ? ShellDeleteOutcome::Finished : ShellDeleteOutcome::Failed;
 }
 
 int Win32Platform::ShowMessage(std::string_view text, std::string_view title, int flags) {

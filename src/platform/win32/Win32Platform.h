@@ -21,7 +21,10 @@ public:
     std::optional<std::vector<Drive>> Drives() override;
     std::optional<std::uint64_t> FreeSpace(std::string_view partition) override;
     std::optional<std::string> FirstMatch(std::string_view pattern, int mask) override;
+    std::optional<int> Attributes(std::string_view path) override;
     bool MakeFolder(std::string_view path) override;
+    bool RemoveFolder(std::string_view path) override;
+    std::optional<std::uint64_t> CountEntries(std::string_view path) override;
     bool WriteTextFile(std::string_view path, std::string_view text) override;
     bool MoveFileReplacing(std::string_view source, std::string_view target) override;
     bool RemoveFile(std::string_view path) override;
@@ -34,7 +37,7 @@ public:
     std::optional<std::string> DriveTarget(char letter) override;
     std::optional<std::string> SystemDirectory() override;
     std::optional<std::string> WindowsDirectory() override;
-    bool ShellDelete(std::string_view path) override;
+    ShellDeleteOutcome ShellDelete(std::string_view path) override;
     int ShowMessage(std::string_view text, std::string_view title, int flags) override;
 
 private:
