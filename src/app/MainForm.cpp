@@ -16,8 +16,9 @@ MainForm::MainForm(Platform& platform, PartitionListView& list, CommandBarView& 
 // an earlier run left on its vaults go first, so that the spare letters and the list are what
 // they would have been had that run ended properly.
 void MainForm::Form_Load() {
-    tray_.TrayAdd();
+    trayIcon_ = tray_.TrayAdd();
     tray_.TraySetTip(text::kTrayTip);
+    if (!trayIcon_) ScheduleTrayRetry();
     ReportStillMapped(CloseLeftoverMappings(platform_));
     const auto drives = platform_.Drives();
     if (!drives) platform_.ShowMessage(text::kNoDriveList, text::kError, kErrorBox);
@@ -181,8 +182,42 @@ void MainForm::RestoreFromTray() {
     }
 }
 
+void MainForm::FirstShow(bool minimized) {
+    if (!minimized) {
+        form_.ShowNormal();
+    } else if (!trayIcon_) {
+        form_.ShowMinimized();
+    }
+}
+
+// The shell may refuse the icon at logon, before it is ready, or when it is busy; it is asked
+// again a few times over some seconds, and whenever it starts afresh.
+void MainForm::ScheduleTrayRetry() {
+    constexpr int kTrayRetries = 4;
+    constexpr int kFirstRetryMs = 1000;
+    if (trayRetries_ < kTrayRetries) tray_.RetryLater(kFirstRetryMs << trayRetries_++);
+}
+
+void MainForm::TrayRetry() {
+    if (trayIcon_ || closing_) return;
+    trayIcon_ = tray_.TrayAddAgain();
+    if (!trayIcon_) ScheduleTrayRetry();
+}
+
+// A window hidden in a tray that has no icon any more could never be brought back: it goes to
+// the taskbar instead.
+void MainForm::TaskbarCreated() {
+    if (closing_) return;
+    trayIcon_ = tray_.TrayAddAgain();
+    if (trayIcon_) return;
+    trayRetries_ = 0;
+    ScheduleTrayRetry();
+    if (form_.IsHidden()) form_.ShowMinimized();
+}
+
+// Only an icon can bring back a hidden window; without one the window stays on the taskbar.
 void MainForm::Form_Resize() {
-    if (form_.IsMinimized()) form_.Hide();
+    if (form_.IsMinimized() && trayIcon_) form_.Hide();
 }
 
 // Every way out comes through here: the close box, the tray's exit item and the end of the

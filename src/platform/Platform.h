@@ -93,7 +93,8 @@ public:
     virtual bool RunCommand(std::string_view program, std::string_view arguments,
                             int showStyle) = 0;
     // The same, waiting for the program; its exit code, or nullopt when it could not be
-    // started or did not end in time (it is then stopped).
+    // started or did not end in time. It is then stopped, and that too within the time: the
+    // call never takes much longer than timeoutMs.
     virtual std::optional<int> RunCommandAndWait(std::string_view program,
                                                  std::string_view arguments, int showStyle,
                                                  int timeoutMs) = 0;
@@ -101,6 +102,8 @@ public:
     // \??\D:\Recycled\Tovik for a folder mapped with subst; "" when the letter stands for nothing;
     // nullopt when the system cannot say.
     virtual std::optional<std::string> DriveTarget(char letter) = 0;
+    // Milliseconds from some moment; it wraps, so only differences count.
+    virtual std::uint32_t Ticks() = 0;
     virtual std::optional<std::string> SystemDirectory() = 0;
     virtual std::optional<std::string> WindowsDirectory() = 0;
     // Hands one delete request for the path to the shell, owned by the main window.

@@ -50,6 +50,24 @@ bool IsVaultRootTarget(std::string_view target) {
            SameText(path, VaultRoot(path.substr(0, 2)));
 }
 
+// One time limit for several waits: each is given an equal share of what is left of it, so
+// that one that hangs cannot use up the others' turn, nor all of them more than the limit.
+class Deadline {
+public:
+    Deadline(Platform& platform, int limitMs)
+        : platform_(platform), start_(platform.Ticks()), limitMs_(limitMs) {}
+    int ShareOf(int waitsLeft) const {
+        const std::uint32_t used = platform_.Ticks() - start_;
+        if (used >= static_cast<std::uint32_t>(limitMs_)) return 0;
+        return (limitMs_ - static_cast<int>(used)) / std::max(waitsLeft, 1);
+    }
+
+private:
+    Platform& platform_;
+    std::uint32_t start_;
+    int limitMs_;
+};
+
 enum class Unmapped { Yes, No, NoSubst };
 
 // The system decides, not subst.exe: the letter is free of the vault only when the device
@@ -59,6 +77,7 @@ Unmapped Unmap(Platform& platform, char letter, std::string_view partition, int 
     if (before && !*before) return Unmapped::Yes;  // someone else has unmapped it already
     const std::string subst = FindSubstPath(platform);
     if (subst == kSubstNotFound) return Unmapped::NoSubst;
+    if (timeoutMs <= 0) return Unmapped::No;  // no time left to try
     const auto exitCode = platform.RunCommandAndWait(subst, std::string(" ") + letter + ":   /d",
                                                      kShowHidden, timeoutMs);
     const auto after = MapsToVault(platform, letter, partition);
@@ -162,16 +181,16 @@ bool CloseVault(Platform& platform, PartitionTable& table, int n) {
     return false;
 }
 
-// The time is shared out among the open vaults before the first is tried, so that one hung
-// unmapping cannot use up the others' turn, nor all of them together more than the limit.
+// Every open vault is tried, within one time limit for them all.
 std::vector<std::string> CloseAllVaults(Platform& platform, PartitionTable& table) {
     int open = 0;
     for (int n = 1; n <= table.PartitionCount; ++n) open += table.VaultOpen[n - 1] ? 1 : 0;
+    const Deadline deadline(platform, kCloseAllTimeoutMs);
     std::vector<std::string> stillMapped;
     for (int n = 1; n <= table.PartitionCount; ++n) {
         if (!table.VaultOpen[n - 1]) continue;
         const char letter = LetterOf(table.MappedLetters[n - 1]);
-        if (Unmap(platform, letter, table.PartitionNames[n - 1], kCloseAllTimeoutMs / open) ==
+        if (Unmap(platform, letter, table.PartitionNames[n - 1], deadline.ShareOf(open--)) ==
             Unmapped::Yes) {
             table.VaultOpen[n - 1] = false;
         } else {
@@ -183,15 +202,21 @@ std::vector<std::string> CloseAllVaults(Platform& platform, PartitionTable& tabl
 
 // A run that ended without closing (a crash, a forced end) leaves its letters mapped until
 // the user logs off: the vault stays reachable, and the letter is taken when this run wants
-// it. Only mappings onto a vault root are ours to remove.
+// it. Only mappings onto a vault root are ours to remove, all within one time limit.
 std::vector<std::string> CloseLeftoverMappings(Platform& platform) {
-    std::vector<std::string> stillMapped;
+    std::vector<std::pair<char, std::string>> leftovers;  // letter, partition
     for (char letter = 'A'; letter <= 'Z'; ++letter) {
         auto target = platform.DriveTarget(letter);
         if (!target) target = platform.DriveTarget(letter);  // once more: a leftover is no guess
-        if (!target || !IsVaultRootTarget(*target)) continue;
-        const std::string partition = target->substr(kMappedPathPrefix.size(), 2);
-        if (Unmap(platform, letter, partition, kSubstTimeoutMs) != Unmapped::Yes) {
+        if (target && IsVaultRootTarget(*target)) {
+            leftovers.emplace_back(letter, target->substr(kMappedPathPrefix.size(), 2));
+        }
+    }
+    const Deadline deadline(platform, kCloseAllTimeoutMs);
+    int left = static_cast<int>(leftovers.size());
+    std::vector<std::string> stillMapped;
+    for (const auto& [letter, partition] : leftovers) {
+        if (Unmap(platform, letter, partition, deadline.ShareOf(left--)) != Unmapped::Yes) {
             stillMapped.push_back(LetterText(letter));
         }
     }

@@ -269,6 +269,7 @@ std::optional<int> FakePlatform::RunCommandAndWait(std::string_view program,
     commands.push_back({line, showStyle, true});
     timeouts.push_back(timeoutMs);
     const auto code = exitCodeOf(line);
+    clock += code ? 20 : static_cast<std::uint32_t>(timeoutMs);
     const bool subst = Lower(program).ends_with("\\subst.exe");
     if (code == 0 && subst) return Subst(arguments);
     return code;

@@ -67,6 +67,8 @@ public:
         return std::optional<int>(0);
     };
     std::vector<int> timeouts;  // of every waited command, in order
+    // The clock: a waited command takes 20 ms, one that hangs all of its time.
+    std::uint32_t clock = 0;
     std::deque<int> answers;    // message box answers, kIdOk when empty
     // Bytes each drive can still take; a write that does not fit leaves what fitted and fails.
     std::map<char, std::size_t> spaceLeft;
@@ -99,6 +101,7 @@ public:
     std::optional<int> RunCommandAndWait(std::string_view program, std::string_view arguments,
                                          int showStyle, int timeoutMs) override;
     std::optional<std::string> DriveTarget(char letter) override;
+    std::uint32_t Ticks() override { return clock; }
     std::optional<std::string> SystemDirectory() override;
     std::optional<std::string> WindowsDirectory() override;
     ShellDeleteOutcome ShellDelete(std::string_view path) override;

@@ -310,12 +310,45 @@ TEST_F(MainFormTest, WithADialogOpenTheTrayBringsItForwardAndAboutWaits) {
     EXPECT_EQ(dialogs.aboutShown, 0);
 }
 
-TEST_F(MainFormTest, MinimisingHidesTheWindow) {
+TEST_F(MainFormTest, MinimisingHidesTheWindowOnlyWhileThereIsAnIcon) {
     form.Form_Resize();
     EXPECT_TRUE(window.log.empty());
     window.minimized = true;
     form.Form_Resize();
     EXPECT_EQ(window.log, (std::vector<std::string>{"Hide"}));
+
+    // The shell restarted and refuses the icon: the hidden window goes to the taskbar, and a
+    // later minimise leaves it there.
+    window.log.clear();
+    window.hidden = true;
+    tray.shellTakes = {false};
+    form.TaskbarCreated();
+    form.Form_Resize();
+    EXPECT_EQ(window.log, (std::vector<std::string>{"ShowMinimized"}));
+    EXPECT_EQ(tray.retries, (std::vector<int>{1000}));
+    form.TrayRetry();  // taken this time
+    form.Form_Resize();
+    EXPECT_EQ(window.log.back(), "Hide");
+}
+
+// Refused at start-up: asked again a few times, further apart each time, until it is taken.
+TEST_F(MainFormTest, AnIconRefusedAtStartIsAskedForAgain) {
+    test::FakeTray refused;
+    refused.shellTakes = {false, false, false, false, false};
+    test::FakeForm starting;
+    MainForm other(platform, list, bar, dialogs, starting, refused);
+    other.Form_Load();
+    for (int i = 0; i < 4; ++i) other.TrayRetry();
+    EXPECT_EQ(refused.retries, (std::vector<int>{1000, 2000, 4000, 8000}));
+    EXPECT_EQ(std::count(refused.own.begin(), refused.own.end(), "TrayAddAgain"), 4);
+    // Still none: a minimised start shows on the taskbar; a maximised one opens normal.
+    other.FirstShow(true);
+    other.FirstShow(false);
+    EXPECT_EQ(starting.log, (std::vector<std::string>{"ShowMinimized", "ShowNormal"}));
+    other.TaskbarCreated();
+    starting.log.clear();
+    other.FirstShow(true);
+    EXPECT_TRUE(starting.log.empty()) << "with an icon, a minimised start waits in the tray";
 }
 
 TEST_F(MainFormTest, UnloadUnmapsEveryVaultBeforeRemovingTheIcon) {

@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+
 #include "platform/Text.h"
 #include "platform/win32/WinText.h"
 
@@ -59,7 +61,8 @@ UINT WindowsDirectoryQuery(LPWSTR buffer, UINT size) { return GetWindowsDirector
 // The program is named by its full path, so the system does not search for it: a program of
 // the same name in our own folder or the current one never runs in its place. A path with
 // blanks is quoted on the command line so that the program reads its arguments right.
-UniqueHandle StartProcess(std::string_view program, std::string_view arguments, int showStyle) {
+UniqueHandle StartProcess(std::string_view program, std::string_view arguments, int showStyle,
+                          DWORD creationFlags = 0) {
     const std::wstring path = Widen(program);
     std::wstring line = path.find(L' ') == std::wstring::npos ? path : L'"' + path + L'"';
     line += Widen(arguments);
@@ -68,13 +71,48 @@ UniqueHandle StartProcess(std::string_view program, std::string_view arguments, 
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = static_cast<WORD>(showStyle);
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(path.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
+    if (!CreateProcessW(path.c_str(), line.data(), nullptr, nullptr, FALSE, creationFlags, nullptr,
+                        nullptr, &startup, &process)) {
         return UniqueHandle();
     }
     CloseHandle(process.hThread);
     return UniqueHandle(process.hProcess);
 }
+
+// Takes the messages of a range out of the queue, handing them on or dropping them; a few at
+// a time, so that a window that never stops asking to be painted cannot hold the wait.
+void TakeMessages(UINT first, UINT last, bool dispatch) {
+    MSG msg;
+    for (int i = 0; i < 64 && PeekMessageW(&msg, nullptr, first, last, PM_REMOVE); ++i) {
+        if (dispatch) DispatchMessageW(&msg);
+    }
+}
+
+// Until the process ends or the time is up, the thread goes on answering what the system and
+// other programs send and repainting its windows, so that Windows never takes it for hung.
+// Input (keys, the mouse, the tray icon's clicks) is dropped, so that no second command can
+// start meanwhile; other posted messages (a close, a quit) wait in the queue until this is over.
+bool WaitResponsively(HANDLE process, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (true) {
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= timeoutMs) return false;
+        const DWORD woken =
+            MsgWaitForMultipleObjects(1, &process, FALSE, timeoutMs - elapsed, QS_ALLINPUT);
+        if (woken == WAIT_OBJECT_0) return true;
+        if (woken != WAIT_OBJECT_0 + 1) return WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+        TakeMessages(WM_KEYFIRST, WM_KEYLAST, false);
+        TakeMessages(WM_MOUSEFIRST, WM_MOUSELAST, false);
+        TakeMessages(WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK, false);
+        TakeMessages(WM_USER, 0xBFFF, false);
+        TakeMessages(WM_PAINT, WM_PAINT, true);
+        TakeMessages(WM_TIMER, WM_TIMER, true);
+        TakeMessages(0xC000, 0xFFFF, true);  // registered ones, such as a restarted taskbar's
+    }
+}
+
+// A program that outlives its time is stopped, and its end is waited for within that time.
+constexpr DWORD kTimeToStopMs = 500;
 
 }  // namespace
 
@@ -245,15 +283,20 @@ bool Win32Platform::RunCommand(std::string_view program, std::string_view argume
 }
 
 // A program that outlives the wait is stopped, so that it cannot finish its work later behind
-// the back of a caller that has already reported the failure.
+// the back of a caller that has already reported the failure. It gets no console of its own.
 std::optional<int> Win32Platform::RunCommandAndWait(std::string_view program,
                                                     std::string_view arguments, int showStyle,
                                                     int timeoutMs) {
-    const UniqueHandle process = StartProcess(program, arguments, showStyle);
+    const UniqueHandle process = StartProcess(program, arguments, showStyle, CREATE_NO_WINDOW);
     if (!process) return std::nullopt;
-    if (WaitForSingleObject(process.Get(), static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0) {
+    const DWORD limit = static_cast<DWORD>(std::max(timeoutMs, 0));
+    const DWORD stopTime = std::min(kTimeToStopMs, limit / 2);
+    waiting_ = true;
+    const bool ended = WaitResponsively(process.Get(), limit - stopTime);
+    waiting_ = false;
+    if (!ended) {
         TerminateProcess(process.Get(), 1);
-        WaitForSingleObject(process.Get(), 1000);
+        WaitForSingleObject(process.Get(), stopTime);
         return std::nullopt;
     }
     DWORD code = 0;

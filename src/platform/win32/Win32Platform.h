@@ -16,6 +16,8 @@ public:
     // there is one, else the main window.
     void SetOwnerSource(std::function<HWND()> owner) { owner_ = std::move(owner); }
     void SetMainWindow(HWND main) { main_ = main; }
+    // While a program is waited for, the windows keep painting but take no input.
+    bool Waiting() const { return waiting_; }
 
     bool AnotherInstanceRunning() override;
     std::optional<std::vector<Drive>> Drives() override;
@@ -35,6 +37,7 @@ public:
     std::optional<int> RunCommandAndWait(std::string_view program, std::string_view arguments,
                                          int showStyle, int timeoutMs) override;
     std::optional<std::string> DriveTarget(char letter) override;
+    std::uint32_t Ticks() override { return GetTickCount(); }
     std::optional<std::string> SystemDirectory() override;
     std::optional<std::string> WindowsDirectory() override;
     ShellDeleteOutcome ShellDelete(std::string_view path) override;
@@ -44,6 +47,7 @@ private:
     UniqueHandle instanceMutex_;
     std::function<HWND()> owner_;
     HWND main_ = nullptr;
+    bool waiting_ = false;
 };
 
 }  // namespace tovik::win
