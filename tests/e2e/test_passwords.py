@@ -130,6 +130,7 @@ class PasswordTest(TovikTest):
         tovik.command(PASSWORD)
         prompt = tovik.wait("需要密码")
         self.assertEqual(self.client(prompt), (184, 250, 242, 104))
+        self.assertEqual(tovik.info(prompt)["owner"], tovik.main)
         texts = {c["id"]: c["text"] for c in tovik.children(prompt)}
         self.assertEqual(texts[1003], "请输入此盘的密码(&P)：")
         self.assertIn("focus_text=确定", tovik.driver("focus"))
