@@ -152,6 +152,14 @@ std::vector<Action> Actions() {
          .prepare = Start,
          .run = [](World& w) { w.Open(1, "pw"); },
          .achieved = [](World& w) { return w.OwnVaultMapped(2); }},
+        {.name = "Open when a stick took the reserved letter",
+         .prepare =
+             [](World& w) {
+                 Start(w);
+                 w.platform.AddDrive('H', kDriveRemovable);
+             },
+         .run = [](World& w) { w.Open(1, "pw"); },
+         .achieved = [](World& w) { return w.OwnVaultMapped(2); }},
         {.name = "Open with a wrong password",
          .prepare = Start,
          .run = [](World& w) { w.Open(1, "nope"); },
