@@ -89,11 +89,7 @@ class HostileTest(TovikTest):
         tovik = self.start(one_vault(), prepare=marker_only)
         self.assertTrue(tovik.rows()[0][0].endswith("  已创建 未打开"))
         tovik.command(PASSWORD)
-        dialog = tovik.wait("更改密码")
-        tovik.driver("settext", dialog, "index:0", "717765")
-        tovik.driver("settext", dialog, "index:1", "717765")
-        tovik.press(dialog, "确定")
-        tovik.wait_gone_handle(dialog)
+        tovik.set_password("717765")
         self.assertEqual(self.password_file(tovik).read_bytes(), b"qwe\r\n")
 
     # -- password.dat

@@ -69,11 +69,7 @@ class PasswordTest(TovikTest):
 
         tovik.select_row(1)
         tovik.command(PASSWORD)
-        dialog = tovik.wait("更改密码")
-        tovik.driver("settext", dialog, "index:0", "616263")
-        tovik.driver("settext", dialog, "index:1", "616263")
-        tovik.press(dialog, "确定")
-        tovik.wait_gone_handle(dialog)
+        tovik.set_password("616263")
         self.assertEqual((root / "Recycled" / "password.dat").read_bytes(), b"abc\r\n")
 
         tovik.select_row(1)
@@ -138,11 +134,7 @@ class PasswordTest(TovikTest):
         tovik.driver("type", prompt, "index:0", "616263202020")
         tovik.driver("key", "enter")
         tovik.wait_gone_handle(prompt)
-        dialog = tovik.wait("更改密码")
-        tovik.driver("settext", dialog, "index:0", "78797a")
-        tovik.driver("settext", dialog, "index:1", "78797a")
-        tovik.press(dialog, "确定")
-        tovik.wait_gone_handle(dialog)
+        tovik.set_password("78797a")
         self.assertEqual(tovik.file("d", "Recycled", "password.dat").read_bytes(), b"xyz\r\n")
 
     def test_a_wrong_password_is_refused_and_a_closed_prompt_changes_nothing(self):

@@ -570,6 +570,15 @@ class Tovik:
         self.wait_gone_handle(box["handle"])
         return box
 
+    def set_password(self, hex_text):
+        """Types the same text, given as hex, into both boxes of the open set-password dialog
+        and confirms it."""
+        dialog = self.wait("更改密码")
+        self.driver("settext", dialog, "index:0", hex_text)
+        self.driver("settext", dialog, "index:1", hex_text)
+        self.press(dialog, "确定")
+        self.wait_gone_handle(dialog)
+
     def wait_gone_handle(self, handle, timeout=10000):
         self.driver("wait-gone", handle, timeout)
 
