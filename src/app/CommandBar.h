@@ -3,19 +3,14 @@
 
 #include <array>
 
+#include "platform/Twips.h"
+
 namespace tovik {
 
 constexpr int kCommandCount = 6;
 enum Command : int { kOpen = 0, kClose = 1, kNew = 2, kDelete = 3, kPassword = 4, kAbout = 5 };
 
 enum class Face { Normal, Hover, Disabled };
-
-struct TwipRect {
-    int left;
-    int top;
-    int width;
-    int height;
-};
 
 // Image i of the button panel, in twips of the panel.
 constexpr TwipRect CommandImageRect(int index) { return {0, 360 * index, 750, 330}; }
