@@ -29,24 +29,36 @@ private:
     ModalHost& host_;
 };
 
+bool IsMinimizeCommand(int showCommand) {
+    return showCommand == SW_SHOWMINIMIZED || showCommand == SW_MINIMIZE ||
+           showCommand == SW_SHOWMINNOACTIVE || showCommand == SW_FORCEMINIMIZE;
+}
+
 int Run(int showCommand) {
     Win32Platform platform;
-    // A second copy ends here, before it has a window or an icon.
-    if (platform.AnotherInstanceRunning()) return 0;
+    // A second copy ends here, before it has a window or an icon. A user who starts the
+    // program again is looking for its window (on Windows 11 a new icon waits in the hidden
+    // part of the tray), so the running copy is asked to come forward first.
+    if (platform.AnotherInstanceRunning()) {
+        MainWindow::BringRunningCopyForward();
+        return 0;
+    }
 
     ModalHost host;
     MainWindow window(host);
     if (!window.Create()) return 1;
+    host.SetMainWindow(window.Handle());
     Win32Dialogs dialogs(host);
     Win32Tray tray(window.Handle(), window.TrayMenu(), window.SmallIcon());
     MainForm form(platform, window, window.Panel(), dialogs, window, tray);
     window.Attach(form);
-    tray.OnLeftClick([&form] { form.RestoreFromTray(); });
+    tray.Attach(form);
+    window.SetBusySource([&platform] { return platform.Waiting(); });
     platform.SetMainWindow(window.Handle());
-    platform.SetOwnerSource([&] { return host.Top() ? host.Top() : window.Handle(); });
+    platform.SetOwnerSource([&host] { return host.Owner(); });
 
     form.Form_Load();
-    window.Show(showCommand);
+    form.FirstShow(IsMinimizeCommand(showCommand));
 
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

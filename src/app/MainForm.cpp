@@ -16,8 +16,9 @@ MainForm::MainForm(Platform& platform, PartitionListView& list, CommandBarView& 
 // an earlier run left on its vaults go first, so that the spare letters and the list are what
 // they would have been had that run ended properly.
 void MainForm::Form_Load() {
-    tray_.TrayAdd();
+    trayIcon_ = tray_.TrayAdd();
     tray_.TraySetTip(text::kTrayTip);
+    if (!trayIcon_) ScheduleTrayRetry();
     ReportStillMapped(CloseLeftoverMappings(platform_));
     const auto drives = platform_.Drives();
     if (!drives) platform_.ShowMessage(text::kNoDriveList, text::kError, kErrorBox);
@@ -97,13 +98,10 @@ void MainForm::CloseCommand() {
     RefreshPartitionList();
 }
 
-// Creation reports nothing itself, so a look afterwards tells success from failure: only a
-// whole vault is one, and a partition without \Recycled, one we cannot write, or one where
-// only part of the tree could be made gets an error instead of the notice.
+// Only a whole vault is a success; what a New could not finish it has taken away again.
 void MainForm::NewCommand() {
     const std::string partition = state.SelectedPartition;
-    CreateVault(platform_, partition);
-    const bool created = VaultComplete(platform_, partition);
+    const bool created = CreateVault(platform_, partition);
     RefreshPartitionList();
     List1_Click();
     if (created) {
@@ -118,17 +116,14 @@ void MainForm::DeleteCommand() {
     const std::string partition = state.SelectedPartition;
     if (!CheckPassword(platform_, dialogs_, state.EnteredPassword, partition, false)) return;
     if (closing_) return;
+    // A question that could not be put was not answered Yes: nothing is tried, so nothing is
+    // said to have failed.
     const int answer = platform_.ShowMessage(text::kDeleteWarning, text::kWarning, kQuestionBox);
-    if (answer == kNoAnswer) {
-        // The question could not be put, so nothing is deleted; the user learns why.
-        platform_.ShowMessage(text::kCannotDelete, text::kError, kErrorBox);
-        return;
-    }
     if (answer != kIdYes || closing_) return;
     // Files deleted behind a letter that still shows them would look like files the user
     // can still reach; CloseVault has said why not.
     if (!CloseVault(platform_, state.partitions, n)) return;
-    if (!DeleteVault(platform_, partition)) {
+    if (DeleteVault(platform_, partition) == DeleteResult::Incomplete) {
         platform_.ShowMessage(text::kCannotDelete, text::kError, kErrorBox);
     }
     RefreshPartitionList();
@@ -174,8 +169,42 @@ void MainForm::RestoreFromTray() {
     }
 }
 
+void MainForm::FirstShow(bool minimized) {
+    if (!minimized) {
+        form_.ShowNormal();
+    } else if (!trayIcon_) {
+        form_.ShowMinimized();
+    }
+}
+
+// The shell may refuse the icon at logon, before it is ready, or when it is busy; it is asked
+// again a few times over some seconds, and whenever it starts afresh.
+void MainForm::ScheduleTrayRetry() {
+    constexpr int kTrayRetries = 4;
+    constexpr int kFirstRetryMs = 1000;
+    if (trayRetries_ < kTrayRetries) tray_.RetryLater(kFirstRetryMs << trayRetries_++);
+}
+
+void MainForm::TrayRetry() {
+    if (trayIcon_ || closing_) return;
+    trayIcon_ = tray_.TrayAddAgain();
+    if (!trayIcon_) ScheduleTrayRetry();
+}
+
+// A window hidden in a tray that has no icon any more could never be brought back: it goes to
+// the taskbar instead.
+void MainForm::TaskbarCreated() {
+    if (closing_) return;
+    trayIcon_ = tray_.TrayAddAgain();
+    if (trayIcon_) return;
+    trayRetries_ = 0;
+    ScheduleTrayRetry();
+    if (form_.IsHidden()) form_.ShowMinimized();
+}
+
+// Only an icon can bring back a hidden window; without one the window stays on the taskbar.
 void MainForm::Form_Resize() {
-    if (form_.IsMinimized()) form_.Hide();
+    if (form_.IsMinimized() && trayIcon_) form_.Hide();
 }
 
 // Every way out comes through here: the close box, the tray's exit item and the end of the

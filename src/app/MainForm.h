@@ -37,9 +37,14 @@ public:
 class TrayIcon {
 public:
     virtual ~TrayIcon() = default;
-    virtual void TrayAdd() = 0;
+    // The hook, then the icon; false when the shell did not take the icon.
+    virtual bool TrayAdd() = 0;
+    // The icon alone once more, with its tip.
+    virtual bool TrayAddAgain() = 0;
     virtual void TraySetTip(std::string_view text) = 0;
     virtual void TrayRemove() = 0;
+    // MainForm::TrayRetry runs once the time has passed.
+    virtual void RetryLater(int delayMs) = 0;
 };
 
 // Form1 as a window: its state, visibility and end.
@@ -49,7 +54,9 @@ public:
     virtual bool ModalOpen() = 0;
     virtual void BringModalToFront() = 0;
     virtual void ShowNormal() = 0;  // window state normal, visible, focus
+    virtual void ShowMinimized() = 0;  // on the taskbar, not activated
     virtual bool IsMinimized() = 0;
+    virtual bool IsHidden() = 0;
     virtual void Hide() = 0;
     virtual void Unload() = 0;  // runs Form_QueryUnload, then closes the window
 };
@@ -79,6 +86,9 @@ public:
              FormView& form, TrayIcon& tray);
 
     void Form_Load();
+    // The first showing, as the launcher asked: a window that is only ever of one size opens
+    // at that size; a minimised one waits in the tray, or on the taskbar while there is no icon.
+    void FirstShow(bool minimized);
     void RefreshPartitionList();
     void List1_Click();
     void lblCommand_MouseDown(int index) { bar_.lblCommand_MouseDown(index); }
@@ -93,6 +103,8 @@ public:
     void List1_MouseMove() { bar_.PointerLeftButtons(); }
     void mnFileItems_Click(int index);
     void RestoreFromTray();
+    void TrayRetry();
+    void TaskbarCreated();  // the shell started again and knows no icon of ours
     void Form_Resize();
     void Form_QueryUnload(UnloadMode mode);
 
@@ -106,6 +118,7 @@ private:
     void DeleteCommand();
     void PasswordCommand();
     void ReportStillMapped(const std::vector<std::string>& letters);
+    void ScheduleTrayRetry();
     int SelectedNumber() { return list_.SelectedRow() + 1; }
 
     Platform& platform_;
@@ -115,6 +128,8 @@ private:
     TrayIcon& tray_;
     CommandBar bar_;
     bool closing_ = false;
+    bool trayIcon_ = false;  // the shell shows our icon
+    int trayRetries_ = 0;
 };
 
 }  // namespace tovik

@@ -12,6 +12,9 @@ namespace tovik::win {
 
 namespace {
 constexpr wchar_t kClassName[] = L"TovikMain";
+// Sent by a second start to the copy already running; answered with kComingForward.
+constexpr wchar_t kComeForwardName[] = L"Tovik.ComeForward.1";
+constexpr LRESULT kComingForward = 0x546F76;
 constexpr int kListId = 1001;
 // Item i of the tray menu sends the command kFirstMenuCommand + i.
 constexpr int kFirstMenuCommand = 300;
@@ -61,6 +64,7 @@ bool MainWindow::Create() {
     trayIcon_.Reset(LoadTovikIcon(GetSystemMetrics(SM_CXSMICON)));
     menu_.Reset(CreateTrayMenu());
     credit_ = Widen(text::kCredit);
+    comeForward_ = RegisterWindowMessageW(kComeForwardName);
     banner_ = Picture::FromResource(IDR_BANNER);
 
     RegisterClassOnce(kClassName, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
@@ -70,6 +74,9 @@ bool MainWindow::Create() {
         return false;
     }
     const HWND hwnd = Handle();
+    // Windows applies the launcher's show command (a shortcut's "maximised") to the first
+    // showing of a main window; taken here, it leaves the first showing to the program.
+    ShowWindow(hwnd, SW_HIDE);
     layout_.SetDotsPerInch(Dpi::Of(hwnd).value);
 
     // The list comes first, so that it leads the tab order and has the focus at the start.
@@ -152,10 +159,18 @@ void MainWindow::Attach(MainForm& form) {
     panel_.Attach(form);
 }
 
-void MainWindow::Show(int showCommand) {
-    ShowWindow(Handle(), showCommand);
-    UpdateWindow(Handle());
-    SetFocus(list_);
+// The second copy was started by the user and may hand the foreground on; the first then
+// shows itself, or its open dialog, as the icon's click does.
+bool MainWindow::BringRunningCopyForward() {
+    const HWND running = FindWindowW(kClassName, nullptr);
+    if (!running) return false;
+    DWORD process = 0;
+    GetWindowThreadProcessId(running, &process);
+    AllowSetForegroundWindow(process);
+    DWORD_PTR answer = 0;
+    return SendMessageTimeoutW(running, RegisterWindowMessageW(kComeForwardName), 0, 0,
+                               SMTO_ABORTIFHUNG, 10000, &answer) &&
+           answer == static_cast<DWORD_PTR>(kComingForward);
 }
 
 // A rebuild always ends by selecting a row, so the list is drawn again only then, once,
@@ -199,7 +214,7 @@ std::optional<std::string> MainWindow::RowText(int row) {
 bool MainWindow::ModalOpen() { return Handle() && !IsWindowEnabled(Handle()); }
 
 void MainWindow::BringModalToFront() {
-    ModalSearch search{{Handle(), host_.Owner()}, nullptr};
+    ModalSearch search{{Handle(), nullptr}, nullptr};
     EnumThreadWindows(GetCurrentThreadId(), FindModal, reinterpret_cast<LPARAM>(&search));
     if (search.found) SetForegroundWindow(search.found);
 }
@@ -217,7 +232,11 @@ HWND MainWindow::FocusToRestore() const {
     return lastFocus_ && IsWindowEnabled(lastFocus_) ? lastFocus_ : list_;
 }
 
+void MainWindow::ShowMinimized() { ShowWindow(Handle(), SW_SHOWMINNOACTIVE); }
+
 bool MainWindow::IsMinimized() { return IsIconic(Handle()) != 0; }
+
+bool MainWindow::IsHidden() { return !IsWindowVisible(Handle()); }
 
 void MainWindow::Hide() { ShowWindow(Handle(), SW_HIDE); }
 
@@ -304,13 +323,25 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 SetFocus(FocusToRestore());
             }
             return 0;
-        case WM_CLOSE: Unload(); return 0;
+        case WM_CLOSE:
+            // Not while a vault is being mapped or unmapped: the close comes once that is done.
+            if (busy_ && busy_()) {
+                PostMessageW(hwnd, WM_CLOSE, 0, 0);
+            } else {
+                Unload();
+            }
+            return 0;
         case WM_QUERYENDSESSION: return TRUE;
         case WM_ENDSESSION:
             if (wParam) Unload(UnloadMode::SessionEnd);
             return 0;
         case WM_DESTROY: PostQuitMessage(0); return 0;
-        default: return Window::HandleMessage(message, wParam, lParam);
+        default:
+            if (comeForward_ != 0 && message == comeForward_) {
+                if (form_) form_->RestoreFromTray();
+                return kComingForward;
+            }
+            return Window::HandleMessage(message, wParam, lParam);
     }
 }
 

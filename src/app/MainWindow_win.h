@@ -1,6 +1,7 @@
 // Form1: the main window with the partition list, the button panel and the banner.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "app/CommandPanel_win.h"
@@ -20,7 +21,10 @@ public:
     // Creates the window and its controls, still hidden.
     bool Create();
     void Attach(MainForm& form);
-    void Show(int showCommand);
+    // Whether the program is waiting for another and must not be closed underneath that wait.
+    void SetBusySource(std::function<bool()> busy) { busy_ = std::move(busy); }
+    // Asks the copy already running to come forward; false when there is none to ask.
+    static bool BringRunningCopyForward();
 
     CommandPanel& Panel() { return panel_; }
     HMENU TrayMenu() const { return menu_.Get(); }
@@ -39,7 +43,9 @@ public:
     bool ModalOpen() override;
     void BringModalToFront() override;
     void ShowNormal() override;
+    void ShowMinimized() override;
     bool IsMinimized() override;
+    bool IsHidden() override;
     void Hide() override;
     void Unload() override { Unload(UnloadMode::User); }
     void Unload(UnloadMode mode);
@@ -72,6 +78,8 @@ private:
     UniqueIcon trayIcon_;
     UniqueMenu menu_;
     std::wstring credit_;
+    std::function<bool()> busy_;
+    UINT comeForward_ = 0;
     bool unloaded_ = false;
 };
 

@@ -7,9 +7,6 @@
 namespace tovik {
 
 namespace {
-// Read-only does not hide the file: only the hidden and system bits do.
-constexpr int kPasswordFileMask = kReadOnly;
-
 bool RefuseUnreadable(Platform& platform) {
     platform.ShowMessage(text::kPasswordFileUnreadable, text::kPassword, kAlertBox);
     return false;
@@ -20,10 +17,15 @@ std::string PasswordFilePath(std::string_view partition) {
     return VaultInnerFolder(partition) + "\\password.dat";
 }
 
+// Whatever its attributes, a file there is the password: a user who hid the vault's files
+// more deeply has not taken its password away. Something there that is not a file cannot be
+// read as one, and cannot be told from a password either.
 std::optional<bool> PasswordFileExists(Platform& platform, std::string_view partition) {
-    const auto match = platform.FirstMatch(PasswordFilePath(partition), kPasswordFileMask);
-    if (!match) return std::nullopt;
-    return !match->empty();
+    const auto attributes = platform.Attributes(PasswordFilePath(partition));
+    if (!attributes || (*attributes != kNothingThere && (*attributes & kFolder))) {
+        return std::nullopt;
+    }
+    return *attributes != kNothingThere;
 }
 
 // Fails closed: when we cannot tell whether there is a password, or cannot read the one there
@@ -32,7 +34,8 @@ std::optional<bool> PasswordFileExists(Platform& platform, std::string_view part
 // a text typed for an earlier check (maybe of another partition) never opens this vault. The
 // comparison is of the bytes in the file's code page: an entry with a character that the code
 // page cannot hold matches nothing, least of all the "?" an older version may have saved for
-// it. The typed text is not kept once the comparison is made.
+// it. The program's own copies of the typed and the stored text are overwritten once the
+// comparison is made (see Scrub for what lies beyond its reach).
 bool CheckPassword(Platform& platform, PasswordPrompt& prompt, std::string& enteredPassword,
                    std::string_view partition, bool notice) {
     const auto exists = PasswordFileExists(platform, partition);
@@ -61,13 +64,18 @@ bool CheckPassword(Platform& platform, PasswordPrompt& prompt, std::string& ente
 // The text is kept exactly as typed, blanks at its ends included; the comparison trims them.
 // It goes to a file beside the old one first, which then replaces the old one in one step: a
 // save that fails half-way leaves the old password, never a damaged file. A temporary file
-// left by a save that was cut off (even one made read-only since) is cleared away first.
+// left by a save that was cut off (even one made read-only since) is cleared away first. A
+// file the user hid stays hidden.
 bool SavePassword(Platform& platform, std::string_view partition, std::string_view text) {
     const std::string path = PasswordFilePath(partition);
     const std::string temporary = path + ".tmp";
     platform.SetAttributes(temporary, 0);  // both fail harmlessly when there is none
     platform.RemoveFile(temporary);
+    const auto old = platform.Attributes(path);
     if (platform.WriteTextFile(temporary, text) && platform.MoveFileReplacing(temporary, path)) {
+        if (old && *old != kNothingThere && (*old & (kHidden | kSystem))) {
+            platform.SetAttributes(path, *old & (kHidden | kSystem));
+        }
         return true;
     }
     platform.RemoveFile(temporary);

@@ -24,9 +24,10 @@ struct Drive {
     int type;     // a DriveType code
 };
 
-// File attribute bits.
-enum Attribute : int { kReadOnly = 1, kHidden = 2, kSystem = 4 };
+// File attribute bits; kFolder only ever comes back from Attributes.
+enum Attribute : int { kReadOnly = 1, kHidden = 2, kSystem = 4, kFolder = 16 };
 constexpr int kAllAttributes = kReadOnly | kHidden | kSystem;
+constexpr int kNothingThere = -1;  // Attributes of a path where there is nothing
 
 // Window styles for started programs.
 enum ShowStyle : int { kShowHidden = 0, kShowMaximized = 3 };
@@ -49,6 +50,10 @@ constexpr int kNoAnswer = 0;  // the box could not be shown
 constexpr int kIdOk = 1;
 constexpr int kIdYes = 6;
 
+// How the shell's delete ended: done as far as it knows, stopped by the user (No to its
+// question, Cancel in one of its error boxes), or failed.
+enum class ShellDeleteOutcome { Finished, Aborted, Failed };
+
 class Platform {
 public:
     virtual ~Platform() = default;
@@ -62,7 +67,15 @@ public:
     // Name of the first file matching the pattern whose read-only, hidden and system bits all
     // lie within the mask; "" when none does; nullopt when the listing cannot be made.
     virtual std::optional<std::string> FirstMatch(std::string_view pattern, int mask) = 0;
+    // The attribute bits of the file or folder at the path (kFolder for a folder);
+    // kNothingThere when there is none; nullopt when that cannot be told.
+    virtual std::optional<int> Attributes(std::string_view path) = 0;
     virtual bool MakeFolder(std::string_view path) = 0;
+    // Removes an empty folder.
+    virtual bool RemoveFolder(std::string_view path) = 0;
+    // How many files and folders lie below the folder, at every depth; nullopt when they
+    // cannot all be counted.
+    virtual std::optional<std::uint64_t> CountEntries(std::string_view path) = 0;
     // Creates or empties the file and writes the text and CR LF in the ANSI code page; fails
     // without writing when the text has no exact form there.
     virtual bool WriteTextFile(std::string_view path, std::string_view text) = 0;
@@ -80,7 +93,8 @@ public:
     virtual bool RunCommand(std::string_view program, std::string_view arguments,
                             int showStyle) = 0;
     // The same, waiting for the program; its exit code, or nullopt when it could not be
-    // started or did not end in time (it is then stopped).
+    // started or did not end in time. It is then stopped, and that too within the time: the
+    // call never takes much longer than timeoutMs.
     virtual std::optional<int> RunCommandAndWait(std::string_view program,
                                                  std::string_view arguments, int showStyle,
                                                  int timeoutMs) = 0;
@@ -88,11 +102,12 @@ public:
     // \??\D:\Recycled\Tovik for a folder mapped with subst; "" when the letter stands for nothing;
     // nullopt when the system cannot say.
     virtual std::optional<std::string> DriveTarget(char letter) = 0;
+    // Milliseconds from some moment; it wraps, so only differences count.
+    virtual std::uint32_t Ticks() = 0;
     virtual std::optional<std::string> SystemDirectory() = 0;
     virtual std::optional<std::string> WindowsDirectory() = 0;
-    // Hands one delete request for the path to the shell, owned by the main window. False when
-    // the shell failed; true when it deleted, and when the user declined its confirmation.
-    virtual bool ShellDelete(std::string_view path) = 0;
+    // Hands one delete request for the path to the shell, owned by the main window.
+    virtual ShellDeleteOutcome ShellDelete(std::string_view path) = 0;
     // A modal message box; returns the button pressed, kNoAnswer when it could not be shown.
     virtual int ShowMessage(std::string_view text, std::string_view title, int flags) = 0;
 };

@@ -1,5 +1,7 @@
 #include "platform/Text.h"
 
+#include <algorithm>
+
 namespace tovik {
 
 std::string_view TrimBlanks(std::string_view text) {
@@ -17,14 +19,25 @@ void Scrub(std::string& text) {
 
 // Whatever the file holds after the first line is never looked at, and neither is a line
 // past the limit: a file of any size costs at most one limit's worth of reading.
+// The line grows by hand, so that no copy of it is let go unwritten-over.
 bool FirstLineReader::Feed(std::string_view piece) {
     if (complete_ || line_.size() > kMaxFirstLineBytes) return false;
     const auto cr = piece.find('\r');
     piece = piece.substr(0, cr);
-    line_.append(piece.substr(0, kMaxFirstLineBytes + 1 - line_.size()));
+    piece = piece.substr(0, kMaxFirstLineBytes + 1 - line_.size());
+    if (line_.size() + piece.size() > line_.capacity()) {
+        std::string grown;
+        grown.reserve(std::max(2 * line_.capacity(), line_.size() + piece.size()));
+        grown.append(line_);
+        Scrub(line_);
+        line_.swap(grown);
+    }
+    line_.append(piece);
     complete_ = cr != std::string_view::npos;
     return !complete_ && line_.size() <= kMaxFirstLineBytes;
 }
+
+FirstLineReader::~FirstLineReader() { Scrub(line_); }
 
 std::optional<std::string> FirstLineReader::Line() const {
     if (line_.size() > kMaxFirstLineBytes) return std::nullopt;

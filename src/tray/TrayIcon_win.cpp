@@ -8,6 +8,7 @@ namespace tovik::win {
 
 namespace {
 constexpr wchar_t kTrayProperty[] = L"Tovik.Tray";
+constexpr UINT_PTR kRetryTimer = 2025;
 }
 
 Win32Tray::Win32Tray(HWND form, HMENU menu, HICON icon)
@@ -25,7 +26,7 @@ Win32Tray::~Win32Tray() {
 // The hook goes in before the icon exists, so that no click of the icon can reach the window
 // unhooked. One record serves every call; its size is the oldest version's, which every
 // shell takes.
-void Win32Tray::TrayAdd() {
+bool Win32Tray::TrayAdd() {
     SetPropW(form_, kTrayProperty, this);
     previous_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
         form_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Win32Tray::TrayWindowProc)));
@@ -35,7 +36,18 @@ void Win32Tray::TrayAdd() {
     data_.hIcon = icon_;
     data_.uFlags = NIF_MESSAGE | NIF_ICON;
     data_.uCallbackMessage = kTrayCallbackMessage;
-    Shell_NotifyIconW(NIM_ADD, &data_);
+    return Shell_NotifyIconW(NIM_ADD, &data_) != 0;
+}
+
+// A shell that was busy may have added the icon and still answered with a failure; then the
+// add fails now and a change finds the icon.
+bool Win32Tray::TrayAddAgain() {
+    data_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    return Shell_NotifyIconW(NIM_ADD, &data_) || Shell_NotifyIconW(NIM_MODIFY, &data_);
+}
+
+void Win32Tray::RetryLater(int delayMs) {
+    SetTimer(form_, kRetryTimer, static_cast<UINT>(delayMs), nullptr);
 }
 
 // The tip is left-aligned in its field: the text, one NUL, then blanks to the end.
@@ -50,6 +62,7 @@ void Win32Tray::TraySetTip(std::string_view text) {
 }
 
 void Win32Tray::TrayRemove() {
+    KillTimer(form_, kRetryTimer);
     data_.uFlags = 0;
     Shell_NotifyIconW(NIM_DELETE, &data_);
     if (previous_) {
@@ -75,19 +88,20 @@ LRESULT CALLBACK Win32Tray::TrayWindowProc(HWND hwnd, UINT message, WPARAM wPara
     const WNDPROC previous = tray->previous_;
     try {
         if (message == kTrayCallbackMessage && lParam == WM_LBUTTONUP) {
-            if (tray->restore_) tray->restore_();
+            if (tray->logic_) tray->logic_->RestoreFromTray();
             return 0;
         }
         if (message == kTrayCallbackMessage && lParam == WM_RBUTTONUP) {
             tray->ShowMenu();
             return 0;
         }
-        // A restarted shell has forgotten the icon; without it a hidden window could never
-        // come back.
-        if (message == tray->taskbarCreated_) {
-            tray->data_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-            Shell_NotifyIconW(NIM_ADD, &tray->data_);
+        if (message == WM_TIMER && wParam == kRetryTimer) {
+            KillTimer(hwnd, kRetryTimer);
+            if (tray->logic_) tray->logic_->TrayRetry();
+            return 0;
         }
+        // A restarted shell has forgotten the icon.
+        if (message == tray->taskbarCreated_ && tray->logic_) tray->logic_->TaskbarCreated();
     } catch (...) {
         return 0;
     }

@@ -5,8 +5,6 @@
 
 #include <shellapi.h>
 
-#include <functional>
-
 #include "app/MainForm.h"
 
 namespace tovik::win {
@@ -20,11 +18,14 @@ public:
     ~Win32Tray() override;
     Win32Tray(const Win32Tray&) = delete;
     Win32Tray& operator=(const Win32Tray&) = delete;
-    void OnLeftClick(std::function<void()> restore) { restore_ = std::move(restore); }
+    // The logic the icon's clicks, the retries and a restarted shell go to.
+    void Attach(MainForm& form) { logic_ = &form; }
 
-    void TrayAdd() override;
+    bool TrayAdd() override;
+    bool TrayAddAgain() override;
     void TraySetTip(std::string_view text) override;
     void TrayRemove() override;
+    void RetryLater(int delayMs) override;
 
 private:
     static LRESULT CALLBACK TrayWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -36,7 +37,7 @@ private:
     WNDPROC previous_ = nullptr;
     NOTIFYICONDATAW data_{};
     UINT taskbarCreated_;
-    std::function<void()> restore_;
+    MainForm* logic_ = nullptr;
 };
 
 }  // namespace tovik::win

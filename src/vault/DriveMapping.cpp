@@ -1,5 +1,6 @@
 #include "vault/DriveMapping.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "platform/Text.h"
@@ -49,6 +50,24 @@ bool IsVaultRootTarget(std::string_view target) {
            SameText(path, VaultRoot(path.substr(0, 2)));
 }
 
+// One time limit for several waits: each is given an equal share of what is left of it, so
+// that one that hangs cannot use up the others' turn, nor all of them more than the limit.
+class Deadline {
+public:
+    Deadline(Platform& platform, int limitMs)
+        : platform_(platform), start_(platform.Ticks()), limitMs_(limitMs) {}
+    int ShareOf(int waitsLeft) const {
+        const std::uint32_t used = platform_.Ticks() - start_;
+        if (used >= static_cast<std::uint32_t>(limitMs_)) return 0;
+        return (limitMs_ - static_cast<int>(used)) / std::max(waitsLeft, 1);
+    }
+
+private:
+    Platform& platform_;
+    std::uint32_t start_;
+    int limitMs_;
+};
+
 enum class Unmapped { Yes, No, NoSubst };
 
 // The system decides, not subst.exe: the letter is free of the vault only when the device
@@ -58,6 +77,7 @@ Unmapped Unmap(Platform& platform, char letter, std::string_view partition, int 
     if (before && !*before) return Unmapped::Yes;  // someone else has unmapped it already
     const std::string subst = FindSubstPath(platform);
     if (subst == kSubstNotFound) return Unmapped::NoSubst;
+    if (timeoutMs <= 0) return Unmapped::No;  // no time left to try
     const auto exitCode = platform.RunCommandAndWait(subst, std::string(" ") + letter + ":   /d",
                                                      kShowHidden, timeoutMs);
     const auto after = MapsToVault(platform, letter, partition);
@@ -66,6 +86,34 @@ Unmapped Unmap(Platform& platform, char letter, std::string_view partition, int 
 }
 
 std::string LetterText(char letter) { return std::string(1, letter) + ":"; }
+
+bool TakenByAnotherVault(const PartitionTable& table, int n, char letter) {
+    for (int m = 1; m <= table.PartitionCount; ++m) {
+        if (m != n && table.VaultOpen[m - 1] && LetterOf(table.MappedLetters[m - 1]) == letter) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The letter reserved at start-up when it is a letter and nothing has it now; otherwise the
+// highest free one from Z down, as network drives sit at the top and sticks take the lowest.
+// A letter the system cannot tell about is not taken. 0 when none will do. A vault open
+// already keeps its letter.
+char ChooseLetter(Platform& platform, const PartitionTable& table, int n) {
+    if (table.VaultOpen[n - 1]) return LetterOf(table.MappedLetters[n - 1]);
+    const auto usable = [&](char letter) {
+        if (TakenByAnotherVault(table, n, letter)) return false;
+        const auto target = platform.DriveTarget(letter);
+        return target && target->empty();
+    };
+    const int reserved = table.ReservedLetter(n);
+    if (reserved <= 'Z' && usable(static_cast<char>(reserved))) return static_cast<char>(reserved);
+    for (char letter = 'Z'; letter >= 'C'; --letter) {
+        if (letter != reserved && usable(letter)) return letter;
+    }
+    return 0;
+}
 }  // namespace
 
 // The system directory first, then the old "command" folder under the Windows directory. A
@@ -83,28 +131,36 @@ std::string FindSubstPath(Platform& platform) {
 }
 
 // subst.exe is waited for and the system asked afterwards, so that a mapping that did not
-// come about (letter taken, letter past "Z", subst.exe hung and stopped) is reported instead
-// of being shown as open, and Explorer never starts on a letter that is not there. Explorer is
-// the one in the Windows folder: started by bare name, a program of that name beside ours or
-// in the current folder would run instead.
+// come about (letter taken meanwhile, subst.exe hung and stopped) is reported instead of being
+// shown as open, and Explorer never starts on a letter that is not there. The letter actually
+// mapped is the one the row shows and the one closed. Explorer is the one in the Windows
+// folder: started by bare name, a program of that name beside ours or in the current folder
+// would run instead.
 void OpenVault(Platform& platform, PartitionTable& table, std::string_view partition, int n) {
     const std::string subst = FindSubstPath(platform);
     if (subst == kSubstNotFound) {
         platform.ShowMessage(text::kNoSubstToMap, text::kError, kAlertBox);
         return;
     }
-    const auto letter = table.MappedLetter(n);
-    if (!letter) return;
-    const auto exitCode = platform.RunCommandAndWait(subst, *letter + VaultRoot(partition),
-                                                     kShowHidden, kSubstTimeoutMs);
-    const auto mapped = MapsToVault(platform, LetterOf(*letter), partition);
-    if (!(mapped ? *mapped : exitCode == 0)) {
-        platform.ShowMessage(text::CannotMap(TrimBlanks(*letter)), text::kError, kAlertBox);
+    if (!table.Has(n)) return;
+    const char letter = ChooseLetter(platform, table, n);
+    if (letter == 0) {  // every letter is taken; the reserved one is named
+        const char named = static_cast<char>(std::min(table.ReservedLetter(n), int{'Z'}));
+        platform.ShowMessage(text::CannotMap(LetterText(named)), text::kError, kAlertBox);
         return;
     }
+    const std::string mapped = std::string(" ") + letter + ": ";
+    const auto exitCode = platform.RunCommandAndWait(subst, mapped + VaultRoot(partition),
+                                                     kShowHidden, kSubstTimeoutMs);
+    const auto isMapped = MapsToVault(platform, letter, partition);
+    if (!(isMapped ? *isMapped : exitCode == 0)) {
+        platform.ShowMessage(text::CannotMap(LetterText(letter)), text::kError, kAlertBox);
+        return;
+    }
+    table.MappedLetters[n - 1] = mapped;
     table.VaultOpen[n - 1] = true;
     if (const auto windows = platform.WindowsDirectory()) {
-        platform.RunCommand(std::string(TrimBlanks(*windows)) + "\\Explorer.exe", "  " + *letter,
+        platform.RunCommand(std::string(TrimBlanks(*windows)) + "\\Explorer.exe", "  " + mapped,
                             kShowMaximized);
     }
 }
@@ -125,16 +181,16 @@ bool CloseVault(Platform& platform, PartitionTable& table, int n) {
     return false;
 }
 
-// The time is shared out among the open vaults before the first is tried, so that one hung
-// unmapping cannot use up the others' turn, nor all of them together more than the limit.
+// Every open vault is tried, within one time limit for them all.
 std::vector<std::string> CloseAllVaults(Platform& platform, PartitionTable& table) {
     int open = 0;
     for (int n = 1; n <= table.PartitionCount; ++n) open += table.VaultOpen[n - 1] ? 1 : 0;
+    const Deadline deadline(platform, kCloseAllTimeoutMs);
     std::vector<std::string> stillMapped;
     for (int n = 1; n <= table.PartitionCount; ++n) {
         if (!table.VaultOpen[n - 1]) continue;
         const char letter = LetterOf(table.MappedLetters[n - 1]);
-        if (Unmap(platform, letter, table.PartitionNames[n - 1], kCloseAllTimeoutMs / open) ==
+        if (Unmap(platform, letter, table.PartitionNames[n - 1], deadline.ShareOf(open--)) ==
             Unmapped::Yes) {
             table.VaultOpen[n - 1] = false;
         } else {
@@ -146,15 +202,21 @@ std::vector<std::string> CloseAllVaults(Platform& platform, PartitionTable& tabl
 
 // A run that ended without closing (a crash, a forced end) leaves its letters mapped until
 // the user logs off: the vault stays reachable, and the letter is taken when this run wants
-// it. Only mappings onto a vault root are ours to remove.
+// it. Only mappings onto a vault root are ours to remove, all within one time limit.
 std::vector<std::string> CloseLeftoverMappings(Platform& platform) {
-    std::vector<std::string> stillMapped;
+    std::vector<std::pair<char, std::string>> leftovers;  // letter, partition
     for (char letter = 'A'; letter <= 'Z'; ++letter) {
         auto target = platform.DriveTarget(letter);
         if (!target) target = platform.DriveTarget(letter);  // once more: a leftover is no guess
-        if (!target || !IsVaultRootTarget(*target)) continue;
-        const std::string partition = target->substr(kMappedPathPrefix.size(), 2);
-        if (Unmap(platform, letter, partition, kSubstTimeoutMs) != Unmapped::Yes) {
+        if (target && IsVaultRootTarget(*target)) {
+            leftovers.emplace_back(letter, target->substr(kMappedPathPrefix.size(), 2));
+        }
+    }
+    const Deadline deadline(platform, kCloseAllTimeoutMs);
+    int left = static_cast<int>(leftovers.size());
+    std::vector<std::string> stillMapped;
+    for (const auto& [letter, partition] : leftovers) {
+        if (Unmap(platform, letter, partition, deadline.ShareOf(left--)) != Unmapped::Yes) {
             stillMapped.push_back(LetterText(letter));
         }
     }

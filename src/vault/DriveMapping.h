@@ -13,7 +13,7 @@ namespace tovik {
 constexpr std::string_view kSubstNotFound = "Error";
 constexpr int kSubstTimeoutMs = 10000;
 // However many vaults are open and however their unmappings hang, closing them all together
-// takes no longer than this.
+// (or the letters an earlier run left) takes no longer than this.
 constexpr int kCloseAllTimeoutMs = 10000;
 
 std::string FindSubstPath(Platform& platform);

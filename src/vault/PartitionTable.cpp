@@ -12,9 +12,8 @@ std::optional<std::string> PartitionTable::MappedLetter(int n) const {
     return MappedLetters[n - 1];
 }
 
-// Spare letters follow the highest letter in use, whatever its type, and are not bounded at
-// "Z": past it they run on into "[", "\" and so on, which name no drive. Mapping such a letter
-// fails later and is reported then.
+// Spare letters follow the highest letter in use, whatever its type. Past "Z" they run on into
+// "[", "\" and so on, which name no drive; Open then looks for another letter.
 PartitionTable BuildPartitionTable(const std::vector<Drive>& drives) {
     PartitionTable table;
     for (const Drive& drive : drives) {

@@ -1,8 +1,11 @@
 #include "vault/VaultStore.h"
 
+#include <vector>
+
 namespace tovik {
 
 namespace {
+constexpr std::string_view kRecycled = "\\Recycled";
 constexpr std::string_view kRootSuffix = "\\Recycled\\Tovik";
 constexpr std::string_view kStorageFolder = "\\我的Tovik";
 constexpr std::string_view kInnerFolder = "\\Recycled";
@@ -51,29 +54,93 @@ bool VaultComplete(Platform& platform, std::string_view partition) {
     return true;
 }
 
-// Each step is tried even when an earlier one failed, and nothing is undone: the list that the
-// caller rebuilds afterwards shows what came of it.
-void CreateVault(Platform& platform, std::string_view partition) {
-    if (VaultExists(platform, partition)) return;
+namespace {
+// What one New makes, so that a New that cannot finish takes exactly that away again and
+// leaves the partition as it found it. Whatever was there before stays.
+class Creation {
+public:
+    explicit Creation(Platform& platform) : platform_(platform) {}
+
+    // A folder that was there already will do; one made here takes the attributes given.
+    bool Folder(const std::string& path, int attributesIfMade = 0) {
+        if (platform_.MakeFolder(path)) {
+            madeFolders_.push_back(path);
+            return attributesIfMade == 0 || platform_.SetAttributes(path, attributesIfMade);
+        }
+        const auto attributes = platform_.Attributes(path);
+        return attributes && *attributes != kNothingThere && (*attributes & kFolder);
+    }
+
+    // A read-only file that was there already (a tree half made by hand) is kept as it is.
+    bool File(const std::string& path, std::string_view text) {
+        const auto before = platform_.Attributes(path);
+        if (!before || (*before != kNothingThere && (*before & kFolder))) return false;
+        if (*before == kNothingThere) {
+            madeFiles_.push_back(path);  // even a write that fails may leave the file
+        } else if (*before & kReadOnly) {
+            return platform_.SetAttributes(path, kAllAttributes);
+        }
+        return platform_.WriteTextFile(path, text) &&
+               platform_.SetAttributes(path, kAllAttributes);
+    }
+
+    bool Attributes(const std::string& path, int attributes) {
+        return platform_.SetAttributes(path, attributes);
+    }
+
+    void Undo() {
+        for (const std::string& file : madeFiles_) {
+            platform_.SetAttributes(file, 0);
+            platform_.RemoveFile(file);
+        }
+        for (auto folder = madeFolders_.rbegin(); folder != madeFolders_.rend(); ++folder) {
+            platform_.SetAttributes(*folder, 0);
+            platform_.RemoveFolder(*folder);
+        }
+    }
+
+private:
+    Platform& platform_;
+    std::vector<std::string> madeFolders_;
+    std::vector<std::string> madeFiles_;
+};
+}  // namespace
+
+// Today's systems keep their Recycle Bin elsewhere, so \Recycled is made when it is missing,
+// hidden and system as the old systems made theirs. A standard user may make a folder at a
+// partition's root. The first step that fails ends it: a vault without its disguise, or one
+// whose password could not be saved later, is worse than none.
+bool CreateVault(Platform& platform, std::string_view partition) {
+    if (VaultExists(platform, partition)) return VaultComplete(platform, partition);
+    const std::string recycled = Join(partition, kRecycled);
     const std::string root = VaultRoot(partition);
     const std::string storage = Join(root, kStorageFolder);
     const std::string inner = VaultInnerFolder(partition);
 
-    platform.MakeFolder(root);
-    platform.MakeFolder(storage);
-    platform.WriteTextFile(Join(storage, "\\Desktop.ini"), kStorageDesktopIni);
-    platform.SetAttributes(Join(storage, "\\Desktop.ini"), kAllAttributes);
-    platform.SetAttributes(storage, kSystem);
-    platform.MakeFolder(inner);
-    platform.WriteTextFile(Join(inner, "\\Desktop.ini"), kMarkerDesktopIni);
-    platform.SetAttributes(Join(inner, "\\Desktop.ini"), kAllAttributes);
-    platform.SetAttributes(inner, kAllAttributes);
+    Creation made(platform);
+    const bool whole = made.Folder(recycled, kHidden | kSystem) && made.Folder(root) &&
+                       made.Folder(storage) &&
+                       made.File(Join(storage, "\\Desktop.ini"), kStorageDesktopIni) &&
+                       made.Attributes(storage, kSystem) && made.Folder(inner) &&
+                       made.File(Join(inner, "\\Desktop.ini"), kMarkerDesktopIni) &&
+                       made.Attributes(inner, kAllAttributes);
+    if (!whole) made.Undo();
+    return whole;
 }
 
-// The shell asks its own confirmation and deletes for good; the caller's rebuilt list shows
-// the outcome, and the caller says so when the shell could not do it.
-bool DeleteVault(Platform& platform, std::string_view partition) {
-    return platform.ShellDelete(VaultRoot(partition));
+// The shell asks its own question and deletes for good. What it says of itself cannot tell a
+// No to its first question from a Cancel half-way, so the disk is asked: a root still there
+// with fewer entries than before means something went and something stayed.
+DeleteResult DeleteVault(Platform& platform, std::string_view partition) {
+    const std::string root = VaultRoot(partition);
+    const auto before = platform.CountEntries(root);
+    const ShellDeleteOutcome outcome = platform.ShellDelete(root);
+    const auto after = platform.Attributes(root);
+    if (after && *after == kNothingThere) return DeleteResult::Deleted;
+    if (outcome == ShellDeleteOutcome::Aborted && before && platform.CountEntries(root) == before) {
+        return DeleteResult::Declined;
+    }
+    return DeleteResult::Incomplete;
 }
 
 }  // namespace tovik

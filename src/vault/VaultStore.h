@@ -18,8 +18,12 @@ extern const char kMarkerDesktopIni[];  // the marker Desktop.ini, without the f
 bool VaultExists(Platform& platform, std::string_view partition);
 // The storage folder with its Desktop.ini and the marker are all there.
 bool VaultComplete(Platform& platform, std::string_view partition);
-void CreateVault(Platform& platform, std::string_view partition);
-// False when the shell failed; a user who declines the shell's own confirmation is no failure.
-bool DeleteVault(Platform& platform, std::string_view partition);
+// True when the whole vault stands afterwards; otherwise what this call made is gone again.
+bool CreateVault(Platform& platform, std::string_view partition);
+
+enum class DeleteResult { Deleted, Declined, Incomplete };
+// Declined: the user said No to the shell before anything went. Incomplete: the vault root is
+// still there for any other reason.
+DeleteResult DeleteVault(Platform& platform, std::string_view partition);
 
 }  // namespace tovik

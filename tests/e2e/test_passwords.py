@@ -57,18 +57,32 @@ class PasswordTest(TovikTest):
         self.assertTrue(rows[0].endswith("  已创建 未打开"), rows)
         self.assertTrue(rows[1].endswith("  未创建"), rows)
 
-    def test_new_where_there_is_no_recycled_folder_makes_nothing_and_says_so(self):
+    def test_new_password_and_open_where_there_is_no_recycled_folder_as_on_todays_windows(self):
         tovik = self.run_tovik(scene(self.session))
         tovik.select_row(1)
-        self.assertEqual(tovik.rows()[1], 1)
         tovik.command(NEW)
-        box = tovik.answer()
-        self.assertEqual((box["title"], box["text"], box["icon"]),
-                         ("错误", "无法在此分区上创建Tovik。", "exclamation"))
-        self.assertEqual(list(self.tovik.scene.path("e").iterdir()), [])
-        rows, selected = tovik.rows()
-        self.assertEqual(selected, 0, "the rebuilt list selects its first row")
-        self.assertTrue(rows[1].endswith("  未创建"))
+        self.assertEqual(tovik.answer()["text"], NO_PASSWORD)
+        self.assertEqual(tovik.attributes("E:\\Recycled") & 6, HIDDEN | SYSTEM)
+        root = tovik.scene.path("e") / "Recycled" / "Tovik"
+        self.assertEqual((root / "Recycled" / "Desktop.ini").read_bytes(), MARKER_INI)
+        self.assertTrue(tovik.rows()[0][1].endswith("  已创建 未打开"))
+
+        tovik.select_row(1)
+        tovik.command(PASSWORD)
+        dialog = tovik.wait("更改密码")
+        tovik.driver("settext", dialog, "index:0", "616263")
+        tovik.driver("settext", dialog, "index:1", "616263")
+        tovik.press(dialog, "确定")
+        tovik.wait_gone_handle(dialog)
+        self.assertEqual((root / "Recycled" / "password.dat").read_bytes(), b"abc\r\n")
+
+        tovik.select_row(1)
+        tovik.command(OPEN)
+        prompt = tovik.wait("需要密码")
+        tovik.driver("settext", prompt, "index:0", "616263")
+        tovik.press(prompt, "确定")
+        self.assertIsNone(tovik.row_or_box(1, "  已创建 E:=> G: "))
+        self.assertEqual(tovik.driver("dosdevice", "G").strip(), "\\??\\E:\\Recycled\\Tovik")
 
     def test_setting_a_password_checks_both_entries_and_writes_the_exact_bytes(self):
         tovik = self.run_tovik(scene(self.session),
@@ -116,6 +130,7 @@ class PasswordTest(TovikTest):
         tovik.command(PASSWORD)
         prompt = tovik.wait("需要密码")
         self.assertEqual(self.client(prompt), (184, 250, 242, 104))
+        self.assertEqual(tovik.info(prompt)["owner"], tovik.main)
         texts = {c["id"]: c["text"] for c in tovik.children(prompt)}
         self.assertEqual(texts[1003], "请输入此盘的密码(&P)：")
         self.assertIn("focus_text=确定", tovik.driver("focus"))
@@ -187,8 +202,7 @@ class PasswordTest(TovikTest):
         prompt = tovik.wait("需要密码")
         tovik.driver("type", prompt, "index:0", "7077")
         tovik.press(prompt, "确定")
-        tovik.wait_gone_handle(prompt)
-        self.assertTrue(tovik.rows()[0][0].endswith("D:=> F: "))
+        self.assertIsNone(tovik.row_or_box(0, "D:=> F: "))
         tovik.command(CLOSE)
         self.assertTrue(tovik.wait_rows(0, "x", 2).endswith("  已创建 未打开"))
 
@@ -210,7 +224,9 @@ class PasswordTest(TovikTest):
         tovik.command(NEW)
         box = tovik.answer()
         self.assertEqual((box["title"], box["text"]), ("错误", "无法在此分区上创建Tovik。"))
-        self.assertTrue(tovik.file("d", "Recycled", "Desktop.ini").exists())
+        root = tovik.file("d")
+        self.assertEqual([p.name for p in root.iterdir()], ["我的Tovik"], "nothing half made stays")
+        self.assertEqual((root / "我的Tovik").read_text(), "a file where the storage folder goes")
 
 
 if __name__ == "__main__":

@@ -1,9 +1,9 @@
 """Start-up: the partition list under Wine, and a single running copy."""
 
-import time
 import unittest
 
-from tovik_e2e import MAIN_TITLE, Drive, Scene, TovikTest, free_space_texts, make_vault
+from tovik_e2e import (MAIN_TITLE, Drive, Scene, Tovik, TovikTest, free_space_texts,
+                       make_vault)
 
 GB = 12_345_678_901  # the free space of the tmpfs behind D:, about 12.35 GB
 
@@ -29,15 +29,26 @@ class StartupTest(TovikTest):
         rows, _ = tovik.rows()
         self.assertEqual(rows[1], "D: 剩余12.35GB  已创建 未打开")
 
-    def test_a_second_copy_ends_at_once_without_a_window(self):
+    def test_a_second_start_brings_the_first_copy_forward_and_ends(self):
         tovik = self.run_tovik(self.standard_scene())
+        tovik.driver("post", tovik.main, 0x0112, 0xF020, 0)  # minimised: hidden in the tray
+        tovik.driver("wait-gone", tovik.main)
         second = tovik.start_second()
         second.wait(20)
         self.assertEqual(second.returncode, 0)
-        time.sleep(1)
-        self.assertEqual(len(tovik.visible_titled(MAIN_TITLE)), 1)
+        tovik.wait(MAIN_TITLE)
+        info = tovik.info(tovik.main)
+        self.assertEqual((info["visible"], info["iconic"], info["foreground"]), ("1", "0", "1"))
+        self.assertEqual(len([w for w in tovik.windows() if w["title"] == MAIN_TITLE]), 1)
         self.assertIsNone(tovik.process.poll(), "the first copy must go on running")
-        tovik.rows()
+
+    def test_a_maximised_shortcut_opens_the_normal_window(self):
+        scene = self.standard_scene().apply()
+        self.tovik = tovik = Tovik(scene).start(show="/max")
+        info = tovik.info(tovik.main)
+        self.assertEqual((info["zoomed"], info["iconic"]), ("0", "0"))
+        left, top, right, bottom = (int(v) for v in info["client"].split())
+        self.assertEqual((right - left, bottom - top), (266, 195))
 
     def test_only_optical_and_network_drives_give_an_empty_list(self):
         scene = Scene(self.session, Drive("c", "network"), Drive("e", "cdrom"),

@@ -377,11 +377,15 @@ class Tovik:
         self.process = None
         self.folder = self.session.drive_c / "tovik"
 
-    def start(self, wait=True):
+    def start(self, wait=True, show=None):
+        """`show`: a show command as `start` takes it ("/max", "/min"), as a shortcut gives."""
         self.folder.mkdir(exist_ok=True)
         shutil.copyfile(EXE, self.folder / "Tovik.exe")
         self._panel = None
-        self.process = self.session.start("C:\\tovik\\Tovik.exe", loader=LOADERS[ARCH])
+        if show:
+            self.process = self.session.start("start", show, "C:\\tovik\\Tovik.exe")
+        else:
+            self.process = self.session.start("C:\\tovik\\Tovik.exe", loader=LOADERS[ARCH])
         if wait:
             self.main = self.wait(MAIN_TITLE, timeout=30000)
             self.pid = self.info(self.main)["pid"]  # Windows' own number for the process
@@ -466,13 +470,27 @@ class Tovik:
             time.sleep(0.1)
 
     def message_box(self, timeout=10000):
-        values = {}
-        for line in self.driver("msgbox", timeout).splitlines():
-            key, _, value = line.partition("=")
-            values[key] = unescape(value)
-        return values
+        return _fields(self.driver("msgbox", timeout))
+
+    def row_or_box(self, row, ending, timeout=20):
+        """Waits for a step to end: None once row `row` ends with `ending`, or the message box
+        that showed instead. Neither a slow row nor a late box is mistaken for the other."""
+        deadline = time.monotonic() + timeout
+        while True:
+            out = self.driver("msgbox", 300, check=False)
+            if out.strip():
+                return _fields(out)
+            rows, _ = self.rows()
+            if row < len(rows) and rows[row].endswith(ending):
+                return None
+            if time.monotonic() > deadline:
+                raise AssertionError("neither %r nor a message box: %r" % (ending, rows))
 
     def no_message_box(self, timeout=1500):
+        """No box shows. The program's thread is let come back to a message loop first (a
+        message sent to its window is answered only there), so that a box still on its way
+        is not taken for none; a wait for the step's own sign belongs before this."""
+        self.driver("send", self.main, 0, 0, 0)  # WM_NULL
         return self.driver("msgbox", timeout, check=False).strip() == ""
 
     def press(self, window, text):
@@ -575,6 +593,14 @@ class Tovik:
         them to `bits` if given."""
         extra = [] if bits is None else [bits]
         return int(self.driver("attrib", hexs(windows_path), *extra))
+
+
+def _fields(out):
+    values = {}
+    for line in out.splitlines():
+        key, _, value = line.partition("=")
+        values[key] = unescape(value)
+    return values
 
 
 def unescape(text):

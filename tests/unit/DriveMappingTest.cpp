@@ -165,16 +165,23 @@ TEST_F(DriveMappingTest, CloseIsWhatTheSystemSaysOfTheLetterNotWhatSubstAnswers)
     EXPECT_TRUE(platform.mappings.empty());
 }
 
-TEST_F(DriveMappingTest, CloseAllSharesOneTimeLimitAndNamesTheLettersLeft) {
+// However many hang, closing them all, or the letters an earlier run left, ends within one
+// limit, the stopping of each hung subst.exe included, and every one is tried.
+TEST_F(DriveMappingTest, CloseAllAndTheStartUpSweepShareOneTimeLimit) {
     MarkOpen(1);
     MarkOpen(2);
     platform.exitCodeOf = [](const std::string&) { return std::optional<int>(); };  // hangs
     EXPECT_EQ(CloseAllVaults(platform, table), (std::vector<std::string>{"F:", "G:"}));
-    EXPECT_EQ(platform.timeouts.size(), 2u) << "every vault is tried";
-    int total = 0;
-    for (int timeout : platform.timeouts) total += timeout;
-    EXPECT_LE(total, 10000);
+    EXPECT_EQ(platform.timeouts.size(), 2u);
+    EXPECT_LE(platform.clock, 10000u);
+    EXPECT_GE(platform.timeouts[1], 4900) << "the first hang leaves the second its share";
     EXPECT_TRUE(platform.messages.empty());
+
+    platform.clock = 0;
+    for (char letter : {'H', 'K', 'M'}) platform.mappings[letter] = "\\??\\D:\\Recycled\\Tovik";
+    EXPECT_EQ(CloseLeftoverMappings(platform).size(), 5u);
+    EXPECT_EQ(platform.timeouts.size(), 7u);
+    EXPECT_LE(platform.clock, 10000u);
 }
 
 TEST_F(DriveMappingTest, LeftoverMappingsOnVaultRootsAreRemovedAndNothingElse) {
@@ -188,6 +195,49 @@ TEST_F(DriveMappingTest, LeftoverMappingsOnVaultRootsAreRemovedAndNothingElse) {
     platform.mappings['H'] = "\\??\\E:\\Recycled\\Tovik";
     platform.exitCodeOf = [](const std::string&) { return std::optional<int>(1); };
     EXPECT_EQ(CloseLeftoverMappings(platform), (std::vector<std::string>{"H:"}));
+}
+
+// A stick plugged in after start-up takes the lowest free letter, the reserved one; a network
+// drive at Z: puts every reserved letter past it. The vault goes to the highest free letter
+// instead, and that letter is the one shown and closed.
+TEST_F(DriveMappingTest, ALetterTakenOrPastZGivesWayToTheHighestFreeOne) {
+    platform.AddDrive('G', kDriveRemovable);
+    OpenVault(platform, table, "D:", 2);
+    EXPECT_EQ(table.MappedLetters[1], " Z: ");
+    platform.AddDrive('F', kDriveNetwork);
+    OpenVault(platform, table, "C:", 1);
+    EXPECT_EQ(table.MappedLetters[0], " Y: ") << "Z: is D:'s now";
+    EXPECT_TRUE(CloseAllVaults(platform, table).empty());
+    EXPECT_EQ(Lines(), (std::vector<std::string>{
+                           std::string(kSubst) + " Z: D:\\Recycled\\Tovik",
+                           "C:\\WINDOWS\\Explorer.exe   Z: ",
+                           std::string(kSubst) + " Y: C:\\Recycled\\Tovik",
+                           "C:\\WINDOWS\\Explorer.exe   Y: ",
+                           std::string(kSubst) + " Y:   /d",
+                           std::string(kSubst) + " Z:   /d",
+                       }));
+
+    test::FakePlatform office;
+    office.AddDrive('C', kDriveFixed);
+    office.AddDrive('Z', kDriveNetwork);
+    office.AddFile(kSubst, "MZ");
+    PartitionTable officeTable = BuildPartitionTable(office.drives);
+    EXPECT_EQ(officeTable.MappedLetters[0], " [: ");
+    OpenVault(office, officeTable, "C:", 1);
+    EXPECT_EQ(office.mappings['Y'], "\\??\\C:\\Recycled\\Tovik");
+    EXPECT_TRUE(office.messages.empty());
+}
+
+// Never A: or B:, never a letter the system cannot tell about, and with nothing free, nothing
+// is run and the reserved letter is named.
+TEST_F(DriveMappingTest, WithNoLetterFreeNothingIsRunAndTheFailureIsSaid) {
+    for (char letter = 'F'; letter <= 'Y'; ++letter) platform.mappings[letter] = "\\??\\C:\\x";
+    platform.FailOn("DriveTarget", "Z");
+    OpenVault(platform, table, "D:", 2);
+    EXPECT_TRUE(platform.commands.empty());
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text, text::CannotMap("G:"));
+    EXPECT_FALSE(table.VaultOpen[1]);
 }
 
 TEST_F(DriveMappingTest, OpeningAnOpenVaultRunsBothCommandsAgain) {

@@ -152,6 +152,39 @@ std::optional<std::string> FakePlatform::FirstMatch(std::string_view pattern, in
     return std::string();
 }
 
+std::optional<int> FakePlatform::Attributes(std::string_view path) {
+    if (Fails("Attributes", path) || !DriveReadable(path)) return std::nullopt;
+    const Entry* entry = Find(std::string(path));
+    if (!entry) return kNothingThere;
+    return entry->attributes | (entry->folder ? kFolder : 0);
+}
+
+std::vector<std::string> FakePlatform::Below(const std::string& folder) const {
+    std::vector<std::string> below;
+    const std::string prefix = Lower(folder) + "\\";
+    for (const auto& [key, entry] : entries_) {
+        if (key.rfind(prefix, 0) == 0) below.push_back(key);
+    }
+    std::sort(below.begin(), below.end(), [](const std::string& a, const std::string& b) {
+        return a.size() > b.size();
+    });
+    return below;
+}
+
+bool FakePlatform::RemoveFolder(std::string_view path) {
+    const Entry* entry = Find(std::string(path));
+    if (Fails("RemoveFolder", path) || !entry || !entry->folder) return false;
+    if (!Below(std::string(path)).empty()) return false;
+    entries_.erase(Lower(path));
+    return true;
+}
+
+std::optional<std::uint64_t> FakePlatform::CountEntries(std::string_view path) {
+    const Entry* entry = Find(std::string(path));
+    if (Fails("CountEntries", path) || !entry || !entry->folder) return std::nullopt;
+    return Below(std::string(path)).size();
+}
+
 bool FakePlatform::MakeFolder(std::string_view path) {
     const std::string p(path);
     if (Fails("MakeFolder", path) || !DriveReadable(path) || Find(p) || !ParentIsFolder(p)) {
@@ -169,8 +202,14 @@ bool FakePlatform::WriteTextFile(std::string_view path, std::string_view text) {
     const auto ansi = EncodeCodePage936(text);
     if (!ansi) return false;
     const int attributes = existing ? existing->attributes : 0;
-    AddFile(existing ? existing->path : p, *ansi + "\r\n", attributes);
-    return true;
+    std::string bytes = *ansi + "\r\n";
+    const char drive = static_cast<char>(Lower(p.substr(0, 1))[0] - 'a' + 'A');
+    const auto space = spaceLeft.find(drive);
+    const bool fits = space == spaceLeft.end() || bytes.size() <= space->second;
+    if (!fits) bytes.resize(space->second);
+    if (space != spaceLeft.end()) space->second -= bytes.size();
+    AddFile(existing ? existing->path : p, bytes, attributes);
+    return fits;
 }
 
 bool FakePlatform::MoveFileReplacing(std::string_view source, std::string_view target) {
@@ -230,6 +269,7 @@ std::optional<int> FakePlatform::RunCommandAndWait(std::string_view program,
     commands.push_back({line, showStyle, true});
     timeouts.push_back(timeoutMs);
     const auto code = exitCodeOf(line);
+    clock += code ? 20 : static_cast<std::uint32_t>(timeoutMs);
     const bool subst = Lower(program).ends_with("\\subst.exe");
     if (code == 0 && subst) return Subst(arguments);
     return code;
@@ -279,15 +319,20 @@ std::optional<std::string> FakePlatform::WindowsDirectory() {
     return windowsDirectory;
 }
 
-bool FakePlatform::ShellDelete(std::string_view path) {
-    if (Fails("ShellDelete", path)) return false;
+// Deepest first, as the shell goes; a user who stops it leaves the rest.
+ShellDeleteOutcome FakePlatform::ShellDelete(std::string_view path) {
+    if (Fails("ShellDelete", path)) return ShellDeleteOutcome::Failed;
     shellDeletes.emplace_back(path);
-    const std::string root = Lower(path);
-    for (auto it = entries_.begin(); it != entries_.end();) {
-        const bool below = it->first == root || it->first.rfind(root + "\\", 0) == 0;
-        it = below ? entries_.erase(it) : std::next(it);
+    std::vector<std::string> doomed = Below(std::string(path));
+    doomed.push_back(Lower(path));
+    std::size_t taken = 0;
+    for (const std::string& key : doomed) {
+        if (shellDeleteStopsAfter && taken == *shellDeleteStopsAfter) {
+            return ShellDeleteOutcome::Aborted;
+        }
+        taken += entries_.erase(key);
     }
-    return true;
+    return ShellDeleteOutcome::Finished;
 }
 
 int FakePlatform::ShowMessage(std::string_view text, std::string_view title, int flags) {

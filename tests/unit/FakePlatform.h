@@ -67,7 +67,14 @@ public:
         return std::optional<int>(0);
     };
     std::vector<int> timeouts;  // of every waited command, in order
+    // The clock: a waited command takes 20 ms, one that hangs all of its time.
+    std::uint32_t clock = 0;
     std::deque<int> answers;    // message box answers, kIdOk when empty
+    // Bytes each drive can still take; a write that does not fit leaves what fitted and fails.
+    std::map<char, std::size_t> spaceLeft;
+    // The shell's delete: how many entries it takes before the user stops it (0: a No to its
+    // question); nullopt: it deletes everything.
+    std::optional<std::size_t> shellDeleteStopsAfter;
 
     // Record.
     std::vector<std::string> calls;  // "Operation argument", in order
@@ -79,7 +86,10 @@ public:
     std::optional<std::vector<Drive>> Drives() override;
     std::optional<std::uint64_t> FreeSpace(std::string_view partition) override;
     std::optional<std::string> FirstMatch(std::string_view pattern, int mask) override;
+    std::optional<int> Attributes(std::string_view path) override;
     bool MakeFolder(std::string_view path) override;
+    bool RemoveFolder(std::string_view path) override;
+    std::optional<std::uint64_t> CountEntries(std::string_view path) override;
     bool WriteTextFile(std::string_view path, std::string_view text) override;
     bool MoveFileReplacing(std::string_view source, std::string_view target) override;
     bool RemoveFile(std::string_view path) override;
@@ -91,15 +101,17 @@ public:
     std::optional<int> RunCommandAndWait(std::string_view program, std::string_view arguments,
                                          int showStyle, int timeoutMs) override;
     std::optional<std::string> DriveTarget(char letter) override;
+    std::uint32_t Ticks() override { return clock; }
     std::optional<std::string> SystemDirectory() override;
     std::optional<std::string> WindowsDirectory() override;
-    bool ShellDelete(std::string_view path) override;
+    ShellDeleteOutcome ShellDelete(std::string_view path) override;
     int ShowMessage(std::string_view text, std::string_view title, int flags) override;
 
 private:
     bool Fails(const std::string& operation, std::string_view argument);
     bool DriveReadable(std::string_view path) const;
     bool ParentIsFolder(const std::string& path) const;
+    std::vector<std::string> Below(const std::string& folder) const;  // deepest first
     int Subst(std::string_view arguments);
 
     std::map<std::string, Entry> entries_;  // keyed by lower-case path

@@ -107,10 +107,14 @@ public:
     std::vector<std::string> log;
     std::function<void()> onUnload;
 
+    bool hidden = false;
+
     bool ModalOpen() override { return modalOpen; }
     void BringModalToFront() override { log.push_back("BringModalToFront"); }
     void ShowNormal() override { log.push_back("ShowNormal"); }
+    void ShowMinimized() override { log.push_back("ShowMinimized"); }
     bool IsMinimized() override { return minimized; }
+    bool IsHidden() override { return hidden; }
     void Hide() override { log.push_back("Hide"); }
     void Unload() override {
         log.push_back("Unload");
@@ -122,12 +126,24 @@ class FakeTray : public TrayIcon {
 public:
     std::vector<std::string>* log = nullptr;  // shared with the platform's record when set
     std::vector<std::string> own;
-    void TrayAdd() override { Log("TrayAdd"); }
+    std::deque<bool> shellTakes;  // the shell's answers to adds, yes when empty
+    std::vector<int> retries;     // the delays asked for
+
+    bool TrayAdd() override { return Add("TrayAdd"); }
+    bool TrayAddAgain() override { return Add("TrayAddAgain"); }
     void TraySetTip(std::string_view text) override { Log("TraySetTip " + std::string(text)); }
     void TrayRemove() override { Log("TrayRemove"); }
+    void RetryLater(int delayMs) override { retries.push_back(delayMs); }
 
 private:
     void Log(const std::string& entry) { (log ? *log : own).push_back(entry); }
+    bool Add(const std::string& entry) {
+        Log(entry);
+        if (shellTakes.empty()) return true;
+        const bool taken = shellTakes.front();
+        shellTakes.pop_front();
+        return taken;
+    }
 };
 
 }  // namespace tovik::test

@@ -72,13 +72,23 @@ struct World {
         const auto it = platform.mappings.find(letter);
         return it != platform.mappings.end() && it->second.ends_with(":\\Recycled\\Tovik");
     }
-    // A letter of this run that leads to its partition's vault.
-    bool OwnVaultMapped() const {
+    // Partition n's letter in this run leads to its vault; n = 0: any partition's does.
+    bool OwnVaultMapped(int only = 0) const {
         const PartitionTable& table = form.state.partitions;
         for (int n = 1; n <= table.PartitionCount; ++n) {
             const auto it = platform.mappings.find(table.MappedLetters[n - 1][1]);
-            if (it != platform.mappings.end() &&
+            if ((only == 0 || n == only) && it != platform.mappings.end() &&
                 it->second == "\\??\\" + table.PartitionNames[n - 1] + "\\Recycled\\Tovik") {
+                return true;
+            }
+        }
+        return false;
+    }
+    // The question before a deletion could not be put, so nothing was to be done.
+    bool WarningUnshown() const {
+        for (std::size_t i = 0; i < platform.calls.size(); ++i) {
+            if (platform.calls[i] == "ShowMessage " + std::string(text::kWarning) &&
+                platform.Failed(i)) {
                 return true;
             }
         }
@@ -113,6 +123,7 @@ struct Action {
     std::function<bool(World&)> achieved = {};
     bool deletes = false;  // Delete answered Yes: the vault's files go
     bool silent = false;   // the end of the session: nothing may be shown
+    bool undoes = false;   // when it fails for one fault alone, the disk is as it was
     // What must never come about, whatever fails: a stranger let in, a refusal ignored.
     std::function<bool(World&)> forbidden = {};
 };
@@ -140,16 +151,24 @@ std::vector<Action> Actions() {
         {.name = "Open with the right password",
          .prepare = Start,
          .run = [](World& w) { w.Open(1, "pw"); },
-         .achieved = [](World& w) { return w.Mapped('H'); }},
+         .achieved = [](World& w) { return w.OwnVaultMapped(2); }},
+        {.name = "Open when a stick took the reserved letter",
+         .prepare =
+             [](World& w) {
+                 Start(w);
+                 w.platform.AddDrive('H', kDriveRemovable);
+             },
+         .run = [](World& w) { w.Open(1, "pw"); },
+         .achieved = [](World& w) { return w.OwnVaultMapped(2); }},
         {.name = "Open with a wrong password",
          .prepare = Start,
          .run = [](World& w) { w.Open(1, "nope"); },
          .achieved = [](World&) { return false; },  // a refusal is always said
-         .forbidden = [](World& w) { return w.Mapped('H'); }},
+         .forbidden = [](World& w) { return w.AnyVaultMapped(); }},
         {.name = "Open without a password",
          .prepare = Start,
          .run = [](World& w) { w.Open(2); },
-         .achieved = [](World& w) { return w.Mapped('I'); }},
+         .achieved = [](World& w) { return w.OwnVaultMapped(3); }},
         {.name = "Close",
          .prepare =
              [](World& w) {
@@ -162,7 +181,17 @@ std::vector<Action> Actions() {
         {.name = "New",
          .prepare = Start,
          .run = [](World& w) { w.Release(kNew); },
-         .achieved = [](World& w) { return VaultComplete(w.platform, "C:"); }},
+         .achieved = [](World& w) { return VaultComplete(w.platform, "C:"); },
+         .undoes = true},
+        {.name = "New where \\Recycled is missing",
+         .prepare =
+             [](World& w) {
+                 w.platform.RemoveFolder("C:\\Recycled");
+                 Start(w);
+             },
+         .run = [](World& w) { w.Release(kNew); },
+         .achieved = [](World& w) { return VaultComplete(w.platform, "C:"); },
+         .undoes = true},
         {.name = "Delete, Yes, on an open vault",
          .prepare =
              [](World& w) {
@@ -174,7 +203,10 @@ std::vector<Action> Actions() {
              },
          .run = [](World& w) { w.Release(kDelete); },
          .achieved =
-             [](World& w) { return !w.Mapped('H') && !w.platform.Find("D:\\Recycled\\Tovik"); },
+             [](World& w) {
+                 return w.WarningUnshown() ||
+                        (!w.Mapped('H') && !w.platform.Find("D:\\Recycled\\Tovik"));
+             },
          .deletes = true},
         {.name = "Delete, No",
          .prepare =
@@ -279,7 +311,7 @@ void ExpectListTrue(const World& w, const std::string& where) {
 
 void Check(World& w, const Action& action, const std::string& where, std::size_t messagesBefore,
            const std::map<std::string, std::string>& userFiles, const std::string& oldD,
-           bool threw) {
+           const std::vector<std::string>& treeBefore, bool andLater, bool threw) {
     EXPECT_FALSE(threw) << where;
     if (action.forbidden) {
         EXPECT_FALSE(action.forbidden(w)) << where;
@@ -321,6 +353,9 @@ void Check(World& w, const Action& action, const std::string& where, std::size_t
     }
     if (action.achieved && !action.achieved(w)) {
         EXPECT_GT(said, 0u) << where << ": not said";
+        if (action.undoes && !andLater) {
+            EXPECT_EQ(w.platform.Tree(), treeBefore) << where << ": left half made";
+        }
     }
     // 3. The list tells the truth; 4. the next action works.
     if (w.ended) {
@@ -356,6 +391,7 @@ TEST(FaultInjection, EveryCallOfEveryActionMayFailAndTheProgramStaysSound) {
                 const std::size_t index = w.platform.calls.size() + k;
                 const std::size_t messagesBefore = w.platform.messages.size();
                 const auto userFiles = w.UserFiles();
+                const auto treeBefore = w.platform.Tree();
                 w.platform.FailCall(index, andLater);
                 bool threw = false;
                 try {
@@ -369,7 +405,8 @@ TEST(FaultInjection, EveryCallOfEveryActionMayFailAndTheProgramStaysSound) {
                 const std::string where = action.name + ", call " + std::to_string(k) + " (" +
                                           call + ")" + (andLater ? " and every later one" : "") +
                                           " failing";
-                Check(w, action, where, messagesBefore, userFiles, oldD, threw);
+                Check(w, action, where, messagesBefore, userFiles, oldD, treeBefore, andLater,
+                      threw);
             }
         }
     }

@@ -14,7 +14,8 @@ constexpr char kSubst[] = "C:\\WINDOWS\\SYSTEM32\\subst.exe";
 constexpr char kDPassword[] = "D:\\Recycled\\Tovik\\Recycled\\password.dat";
 using Flags = std::array<bool, kCommandCount>;
 
-// C: has no \Recycled, D: holds a vault, E: is optical: spare letters F and G.
+// C: has no \Recycled (as on today's systems), D: holds a vault, E: is optical: spare
+// letters F and G.
 class MainFormTest : public ::testing::Test {
 protected:
     MainFormTest() : form(platform, list, bar, dialogs, window, tray) {
@@ -187,24 +188,18 @@ TEST_F(MainFormTest, NewCreatesRebuildsAndThenGivesTheNotice) {
               Index("MakeFolder C:\\Recycled\\Tovik"));
 }
 
-TEST_F(MainFormTest, NewWhereNothingCanBeMadeReportsAnErrorInsteadOfTheNotice) {
+TEST_F(MainFormTest, NewReportsSuccessOnlyForAWholeVault) {
+    platform.AddFolder("C:\\Recycled");
+    platform.AddFolder("C:\\Recycled\\Tovik");
+    platform.AddFile("C:\\Recycled\\Tovik\\我的Tovik", "a file where the folder goes");
+    const auto before = platform.Tree();
     Release(kNew);
-    EXPECT_EQ(platform.Find("C:\\Recycled\\Tovik"), nullptr);
+    EXPECT_EQ(platform.Tree(), before) << "nothing of a New that failed stays";
     ASSERT_EQ(platform.messages.size(), 1u);
     EXPECT_EQ(platform.messages[0].text, text::kCannotCreate);
     EXPECT_EQ(platform.messages[0].title, text::kError);
     EXPECT_EQ(platform.messages[0].flags, 48);
     EXPECT_EQ(list.rows[0], "C: 剩余1.00GB  未创建");
-}
-
-TEST_F(MainFormTest, NewReportsSuccessOnlyForAWholeVault) {
-    platform.AddFolder("C:\\Recycled");
-    platform.AddFolder("C:\\Recycled\\Tovik");
-    platform.AddFile("C:\\Recycled\\Tovik\\我的Tovik", "a file where the folder goes");
-    Release(kNew);
-    EXPECT_NE(platform.Find("C:\\Recycled\\Tovik\\Recycled\\Desktop.ini"), nullptr);
-    ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.messages[0].text, text::kCannotCreate);
 }
 
 TEST_F(MainFormTest, DeleteAsksThenUnmapsBeforeHandingTheTreeToTheShell) {
@@ -225,6 +220,33 @@ TEST_F(MainFormTest, DeleteAsksThenUnmapsBeforeHandingTheTreeToTheShell) {
               Index("ShellDelete D:\\Recycled\\Tovik"));
     EXPECT_EQ(list.rows[1], "D: 剩余12.35GB  未创建");
     EXPECT_NE(platform.Find("D:\\Recycled"), nullptr);
+}
+
+// The shell answers a No to its question and a Cancel half-way alike; only the second
+// leaves part of the vault behind, and only that is said.
+TEST_F(MainFormTest, DeleteSaysWhatItLeftButNotWhatTheUserDeclined) {
+    platform.AddFile("D:\\Recycled\\Tovik\\Recycled\\a.txt", "a");
+    for (std::size_t stopsAfter : {0, 1}) {
+        platform.messages.clear();
+        platform.shellDeleteStopsAfter = stopsAfter;
+        platform.answers = {kIdYes};
+        SelectRow(1);
+        Release(kDelete);
+        std::vector<std::string> expected{std::string(text::kWarning)};
+        if (stopsAfter > 0) expected.emplace_back(text::kError);
+        EXPECT_EQ(Titles(), expected) << stopsAfter;
+        EXPECT_EQ(platform.messages.back().text,
+                  stopsAfter == 0 ? text::kDeleteWarning : text::kCannotDelete);
+    }
+}
+
+// Not answered, so not a Yes: nothing is deleted and nothing is said to have failed.
+TEST_F(MainFormTest, ADeleteWarningThatCannotBeShownDeletesNothing) {
+    SelectRow(1);
+    platform.FailOn("ShowMessage", std::string(text::kWarning));
+    Release(kDelete);
+    EXPECT_EQ(Titles(), (std::vector<std::string>{std::string(text::kWarning)}));
+    EXPECT_TRUE(platform.shellDeletes.empty());
 }
 
 TEST_F(MainFormTest, DeleteWithAWrongPasswordNeverAsks) {
@@ -288,12 +310,45 @@ TEST_F(MainFormTest, WithADialogOpenTheTrayBringsItForwardAndAboutWaits) {
     EXPECT_EQ(dialogs.aboutShown, 0);
 }
 
-TEST_F(MainFormTest, MinimisingHidesTheWindow) {
+TEST_F(MainFormTest, MinimisingHidesTheWindowOnlyWhileThereIsAnIcon) {
     form.Form_Resize();
     EXPECT_TRUE(window.log.empty());
     window.minimized = true;
     form.Form_Resize();
     EXPECT_EQ(window.log, (std::vector<std::string>{"Hide"}));
+
+    // The shell restarted and refuses the icon: the hidden window goes to the taskbar, and a
+    // later minimise leaves it there.
+    window.log.clear();
+    window.hidden = true;
+    tray.shellTakes = {false};
+    form.TaskbarCreated();
+    form.Form_Resize();
+    EXPECT_EQ(window.log, (std::vector<std::string>{"ShowMinimized"}));
+    EXPECT_EQ(tray.retries, (std::vector<int>{1000}));
+    form.TrayRetry();  // taken this time
+    form.Form_Resize();
+    EXPECT_EQ(window.log.back(), "Hide");
+}
+
+// Refused at start-up: asked again a few times, further apart each time, until it is taken.
+TEST_F(MainFormTest, AnIconRefusedAtStartIsAskedForAgain) {
+    test::FakeTray refused;
+    refused.shellTakes = {false, false, false, false, false};
+    test::FakeForm starting;
+    MainForm other(platform, list, bar, dialogs, starting, refused);
+    other.Form_Load();
+    for (int i = 0; i < 4; ++i) other.TrayRetry();
+    EXPECT_EQ(refused.retries, (std::vector<int>{1000, 2000, 4000, 8000}));
+    EXPECT_EQ(std::count(refused.own.begin(), refused.own.end(), "TrayAddAgain"), 4);
+    // Still none: a minimised start shows on the taskbar; a maximised one opens normal.
+    other.FirstShow(true);
+    other.FirstShow(false);
+    EXPECT_EQ(starting.log, (std::vector<std::string>{"ShowMinimized", "ShowNormal"}));
+    other.TaskbarCreated();
+    starting.log.clear();
+    other.FirstShow(true);
+    EXPECT_TRUE(starting.log.empty()) << "with an icon, a minimised start waits in the tray";
 }
 
 TEST_F(MainFormTest, UnloadUnmapsEveryVaultBeforeRemovingTheIcon) {
@@ -306,6 +361,22 @@ TEST_F(MainFormTest, UnloadUnmapsEveryVaultBeforeRemovingTheIcon) {
     ASSERT_GE(icon, 0);
     EXPECT_LT(Index("RunCommandAndWait " + std::string(kSubst) + " G:   /d"), icon);
     EXPECT_EQ(form.state.partitions.VaultOpen, (std::vector<bool>{false, false}));
+}
+
+// A stick took G: after start-up: the row, the already-open message and Close all go by the
+// letter the vault was mapped to.
+TEST_F(MainFormTest, TheLetterActuallyMappedIsTheOneShownAndClosed) {
+    platform.AddDrive('G', kDriveRemovable);
+    SelectRow(1);
+    Release(kOpen);
+    EXPECT_EQ(list.rows[1], "D: 剩余12.35GB  已创建 D:=> Z: ");
+    SelectRow(1);
+    Release(kOpen);
+    EXPECT_EQ(platform.messages.back().text, text::AlreadyOpen(" Z: "));
+    SelectRow(1);
+    Release(kClose);
+    EXPECT_EQ(Lines().back(), std::string(kSubst) + " Z:   /d");
+    EXPECT_EQ(list.rows[1], "D: 剩余12.35GB  已创建 未打开");
 }
 
 // A letter that stays mapped keeps its vault open in the list, bars Delete, and is named once

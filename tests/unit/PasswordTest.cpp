@@ -42,14 +42,14 @@ TEST_F(PasswordTest, WithoutAFileEveryoneMayGoOnAndOnlyOpenIsToldSo) {
     EXPECT_EQ(platform.messages[0].flags, 64);
     EXPECT_EQ(dialogs.promptShown, 0);
 
-    platform.AddFile(kFile, "secret\r\n", kHidden);
-    EXPECT_TRUE(Check(false)) << "a hidden password file counts as absent";
-    EXPECT_EQ(dialogs.promptShown, 0);
-
-    platform.AddFile(kFile, "secret\r\n", kReadOnly);
-    dialogs.prompts = {"guess"};
-    EXPECT_FALSE(Check(true)) << "a read-only password file is a password file";
-    EXPECT_EQ(dialogs.promptShown, 1);
+    // Whatever its attributes, a password file is a password file.
+    int shown = 0;
+    for (int attributes : {int{kReadOnly}, int{kHidden}, int{kSystem}, kHidden | kSystem, kAllAttributes}) {
+        platform.AddFile(kFile, "secret\r\n", attributes);
+        dialogs.prompts = {"guess"};
+        EXPECT_FALSE(Check(true)) << attributes;
+        EXPECT_EQ(dialogs.promptShown, ++shown) << attributes;
+    }
 }
 
 TEST_F(PasswordTest, ComparesTheFirstLineExactlyAfterTrimmingBlanksOnBothSides) {
@@ -109,6 +109,9 @@ TEST_F(PasswordTest, FailsClosedWhenTheFileCannotBeProbedOrRead) {
     platform.AddFile(kFile, "abc\r\n");
     platform.FailOn("ReadFirstLine");
     expectRefused();
+    platform.RemoveFile(kFile);
+    platform.AddFolder(kFile);  // nothing a password can be read from
+    expectRefused();
 
     test::FakePlatform unreadable;
     unreadable.AddDrive('D', kDriveFixed);
@@ -126,6 +129,9 @@ TEST_F(PasswordTest, SavesTheTextAsTypedWithCrLf) {
     ASSERT_TRUE(SavePassword(platform, "D:", " x "));
     EXPECT_EQ(platform.Find(kFile)->bytes, " x \r\n");
     EXPECT_EQ(platform.Find(std::string(kFile) + ".tmp"), nullptr);
+    platform.SetAttributes(kFile, kHidden | kSystem);
+    ASSERT_TRUE(SavePassword(platform, "D:", "y"));
+    EXPECT_EQ(platform.Find(kFile)->attributes, kHidden | kSystem) << "a file hidden stays so";
 }
 
 TEST_F(PasswordTest, AFailedSaveKeepsTheOldFileWholeAndLeavesNoTemporary) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "FakePlatform.h"
 #include "vault/VaultStore.h"
 
@@ -19,7 +21,7 @@ protected:
 
 TEST_F(VaultStoreTest, CreatesExactlyTheTreeWithItsTextsAndAttributes) {
     platform.AddFolder("D:\\Recycled");
-    CreateVault(platform, "D:");
+    EXPECT_TRUE(CreateVault(platform, "D:"));
 
     EXPECT_EQ(platform.Tree(), (std::vector<std::string>{
                                    "d:\\recycled",
@@ -48,11 +50,18 @@ TEST_F(VaultStoreTest, CreatesExactlyTheTreeWithItsTextsAndAttributes) {
     EXPECT_TRUE(VaultExists(platform, "D:"));
 }
 
-TEST_F(VaultStoreTest, ChangesNothingWhereAVaultIsOrWhereRecycledIsMissing) {
-    CreateVault(platform, "D:");
-    EXPECT_TRUE(platform.Tree().empty());
-    EXPECT_FALSE(VaultExists(platform, "D:"));
+TEST_F(VaultStoreTest, MakesAMissingRecycledHiddenAndSystemButNeverReplacesAFile) {
+    EXPECT_TRUE(CreateVault(platform, "D:"));
+    EXPECT_EQ(platform.Find("D:\\Recycled")->attributes, kHidden | kSystem);
+    EXPECT_TRUE(VaultComplete(platform, "D:"));
 
+    platform.AddFile("C:\\Recycled", "a file of that name");
+    EXPECT_FALSE(CreateVault(platform, "C:"));
+    EXPECT_EQ(platform.Find("C:\\Recycled")->bytes, "a file of that name");
+    EXPECT_EQ(platform.Tree().size(), 7u) << "only D:'s tree and C:'s file";
+}
+
+TEST_F(VaultStoreTest, ChangesNothingWhereAVaultIs) {
     platform.AddFolder("D:\\Recycled");
     platform.AddFolder("D:\\Recycled\\Tovik");
     platform.AddFolder("D:\\Recycled\\Tovik\\Recycled");
@@ -77,12 +86,33 @@ TEST_F(VaultStoreTest, FoldersWithoutTheMarkerAreMendedButAReadOnlyTextIsKept) {
     EXPECT_EQ(platform.Find("D:\\Recycled\\Tovik\\Recycled\\Desktop.ini")->attributes, kAll);
 }
 
-TEST_F(VaultStoreTest, AFailingStepDoesNotStopTheOthers) {
-    platform.AddFolder("D:\\Recycled");
-    platform.FailOn("WriteTextFile", "我的Tovik");
-    CreateVault(platform, "D:");
-    EXPECT_EQ(platform.Find("D:\\Recycled\\Tovik\\我的Tovik\\Desktop.ini"), nullptr);
-    EXPECT_TRUE(VaultExists(platform, "D:"));
+// A full partition, a write refused, an attribute that will not take: the New fails and the
+// partition is as it was, with what was there before still there.
+TEST_F(VaultStoreTest, ANewThatCannotFinishTakesAwayWhatItMadeAndNothingElse) {
+    const std::vector<std::function<void(test::FakePlatform&)>> faults = {
+        [](test::FakePlatform& p) { p.spaceLeft['D'] = 100; },  // the marker does not fit
+        [](test::FakePlatform& p) { p.spaceLeft['D'] = 0; },
+        [](test::FakePlatform& p) { p.FailOn("WriteTextFile", "\\Recycled\\Desktop.ini"); },
+        [](test::FakePlatform& p) { p.FailOn("SetAttributes", "\\Tovik\\Recycled"); },
+        [](test::FakePlatform& p) { p.FailOn("SetAttributes", "D:\\Recycled"); },
+        [](test::FakePlatform& p) { p.FailOn("MakeFolder", "\\Tovik\\Recycled"); },
+    };
+    for (bool recycledThere : {false, true}) {
+        for (std::size_t i = 0; i < faults.size(); ++i) {
+            test::FakePlatform disk;
+            disk.AddDrive('D', kDriveFixed);
+            if (recycledThere) {
+                disk.AddFolder("D:\\Recycled");
+                disk.AddFolder("D:\\Recycled\\Tovik");
+                disk.AddFolder("D:\\Recycled\\Tovik\\我的Tovik");
+                disk.AddFile("D:\\Recycled\\Tovik\\我的Tovik\\letter.txt", "keep me");
+            }
+            const auto before = disk.Tree();
+            faults[i](disk);
+            EXPECT_FALSE(CreateVault(disk, "D:")) << i;
+            EXPECT_EQ(disk.Tree(), before) << i << (recycledThere ? " with a tree" : "");
+        }
+    }
 }
 
 TEST_F(VaultStoreTest, ProbeFindsAHiddenSystemMarkerAndCountsAFailedListingAsAVault) {
@@ -104,13 +134,30 @@ TEST_F(VaultStoreTest, EveryProbeEndsByListingDriveC) {
     EXPECT_EQ(noC.calls[1], "FirstMatch c:\\*.*");
 }
 
-TEST_F(VaultStoreTest, DeleteHandsTheShellTheVaultRootOnly) {
-    platform.AddFolder("D:\\Recycled");
-    CreateVault(platform, "D:");
-    platform.AddFile("D:\\Recycled\\Tovik\\我的Tovik\\notes.txt", "mine");
-    DeleteVault(platform, "D:");
-    EXPECT_EQ(platform.shellDeletes, (std::vector<std::string>{"D:\\Recycled\\Tovik"}));
-    EXPECT_EQ(platform.Tree(), (std::vector<std::string>{"d:\\recycled"}));
+TEST_F(VaultStoreTest, DeleteHandsTheShellTheVaultRootAndTellsADeclineFromAStop) {
+    struct Case {
+        std::optional<std::size_t> stopsAfter;
+        DeleteResult result;
+    };
+    for (const Case& c : {Case{std::nullopt, DeleteResult::Deleted}, Case{0, DeleteResult::Declined},
+                          Case{2, DeleteResult::Incomplete}}) {
+        test::FakePlatform disk;
+        disk.AddDrive('D', kDriveFixed);
+        CreateVault(disk, "D:");
+        disk.AddFile("D:\\Recycled\\Tovik\\我的Tovik\\notes.txt", "mine");
+        disk.shellDeleteStopsAfter = c.stopsAfter;
+        EXPECT_EQ(DeleteVault(disk, "D:"), c.result);
+        EXPECT_EQ(disk.shellDeletes, (std::vector<std::string>{"D:\\Recycled\\Tovik"}));
+        EXPECT_NE(disk.Find("D:\\Recycled"), nullptr) << "\\Recycled stays";
+    }
+    // A shell that failed is no decline, and neither is a stop when the entries could not be
+    // counted beforehand.
+    platform.AddFolder("D:\\Recycled\\Tovik");
+    platform.shellDeleteStopsAfter = 0;
+    platform.FailOn("CountEntries");
+    EXPECT_EQ(DeleteVault(platform, "D:"), DeleteResult::Incomplete);
+    platform.FailOn("ShellDelete");
+    EXPECT_EQ(DeleteVault(platform, "D:"), DeleteResult::Incomplete);
 }
 
 }  // namespace

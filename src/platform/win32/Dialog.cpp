@@ -21,15 +21,6 @@ struct alignas(4) EmptyTemplate {
 };
 }  // namespace
 
-ModalHost::ModalHost() {
-    owner_ = CreateWindowExW(WS_EX_TOOLWINDOW, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr,
-                             nullptr, GetModuleHandleW(nullptr), nullptr);
-}
-
-ModalHost::~ModalHost() {
-    if (owner_) DestroyWindow(owner_);
-}
-
 // The loop ends when the dialog is gone. A quit request (the program ending while the dialog
 // is open) closes the dialog as a cancel and is handed on to the loop outside.
 void ModalHost::Run(HWND dialog) {
@@ -37,7 +28,7 @@ void ModalHost::Run(HWND dialog) {
     std::vector<HWND> windows;
     EnumThreadWindows(GetCurrentThreadId(), CollectEnabled, reinterpret_cast<LPARAM>(&windows));
     for (HWND window : windows) {
-        if (window == dialog || window == owner_) continue;
+        if (window == dialog) continue;
         EnableWindow(window, FALSE);
         frame.disabled.push_back(window);
     }

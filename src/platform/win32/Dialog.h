@@ -10,17 +10,19 @@
 
 namespace tovik::win {
 
-// Shows dialogs modally without an owner form: every other window of the program is disabled
-// while one is open, and the showing call returns when it closes. The dialogs are owned by a
-// hidden window of their own, so they get no taskbar button.
+// Shows dialogs modally: every other window of the program is disabled while one is open, and
+// the showing call returns when it closes. Each dialog is owned by the window it disables, the
+// main window or the dialog below it: it gets no taskbar button of its own, and the taskbar
+// button or Alt+Tab brings it forward with its owner rather than leaving it behind.
 class ModalHost {
 public:
-    ModalHost();
-    ~ModalHost();
+    ModalHost() = default;
     ModalHost(const ModalHost&) = delete;
     ModalHost& operator=(const ModalHost&) = delete;
 
-    HWND Owner() const { return owner_; }
+    void SetMainWindow(HWND main) { main_ = main; }
+    // What a new dialog or message box is owned by.
+    HWND Owner() const { return frames_.empty() ? main_ : frames_.back().dialog; }
     HWND Top() const { return frames_.empty() ? nullptr : frames_.back().dialog; }
     void Run(HWND dialog);
     void End(HWND dialog);
@@ -31,7 +33,7 @@ private:
         HWND previousActive;
         std::vector<HWND> disabled;
     };
-    HWND owner_ = nullptr;
+    HWND main_ = nullptr;
     std::vector<Frame> frames_;
 };
 

@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+
 #include "platform/Text.h"
 #include "platform/win32/WinText.h"
 
@@ -59,7 +61,8 @@ UINT WindowsDirectoryQuery(LPWSTR buffer, UINT size) { return GetWindowsDirector
 // The program is named by its full path, so the system does not search for it: a program of
 // the same name in our own folder or the current one never runs in its place. A path with
 // blanks is quoted on the command line so that the program reads its arguments right.
-UniqueHandle StartProcess(std::string_view program, std::string_view arguments, int showStyle) {
+UniqueHandle StartProcess(std::string_view program, std::string_view arguments, int showStyle,
+                          DWORD creationFlags = 0) {
     const std::wstring path = Widen(program);
     std::wstring line = path.find(L' ') == std::wstring::npos ? path : L'"' + path + L'"';
     line += Widen(arguments);
@@ -68,13 +71,48 @@ UniqueHandle StartProcess(std::string_view program, std::string_view arguments, 
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = static_cast<WORD>(showStyle);
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(path.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
+    if (!CreateProcessW(path.c_str(), line.data(), nullptr, nullptr, FALSE, creationFlags, nullptr,
+                        nullptr, &startup, &process)) {
         return UniqueHandle();
     }
     CloseHandle(process.hThread);
     return UniqueHandle(process.hProcess);
 }
+
+// Takes the messages of a range out of the queue, handing them on or dropping them; a few at
+// a time, so that a window that never stops asking to be painted cannot hold the wait.
+void TakeMessages(UINT first, UINT last, bool dispatch) {
+    MSG msg;
+    for (int i = 0; i < 64 && PeekMessageW(&msg, nullptr, first, last, PM_REMOVE); ++i) {
+        if (dispatch) DispatchMessageW(&msg);
+    }
+}
+
+// Until the process ends or the time is up, the thread goes on answering what the system and
+// other programs send and repainting its windows, so that Windows never takes it for hung.
+// Input (keys, the mouse, the tray icon's clicks) is dropped, so that no second command can
+// start meanwhile; other posted messages (a close, a quit) wait in the queue until this is over.
+bool WaitResponsively(HANDLE process, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (true) {
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= timeoutMs) return false;
+        const DWORD woken =
+            MsgWaitForMultipleObjects(1, &process, FALSE, timeoutMs - elapsed, QS_ALLINPUT);
+        if (woken == WAIT_OBJECT_0) return true;
+        if (woken != WAIT_OBJECT_0 + 1) return WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+        TakeMessages(WM_KEYFIRST, WM_KEYLAST, false);
+        TakeMessages(WM_MOUSEFIRST, WM_MOUSELAST, false);
+        TakeMessages(WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK, false);
+        TakeMessages(WM_USER, 0xBFFF, false);
+        TakeMessages(WM_PAINT, WM_PAINT, true);
+        TakeMessages(WM_TIMER, WM_TIMER, true);
+        TakeMessages(0xC000, 0xFFFF, true);  // registered ones, such as a restarted taskbar's
+    }
+}
+
+// A program that outlives its time is stopped, and its end is waited for within that time.
+constexpr DWORD kTimeToStopMs = 500;
 
 }  // namespace
 
@@ -129,8 +167,47 @@ std::optional<std::string> Win32Platform::FirstMatch(std::string_view pattern, i
     return std::string();
 }
 
+std::optional<int> Win32Platform::Attributes(std::string_view path) {
+    const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        if (IsNothingThere(GetLastError())) return kNothingThere;
+        return std::nullopt;
+    }
+    const DWORD bits = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    return static_cast<int>(attributes & bits) |
+           ((attributes & FILE_ATTRIBUTE_DIRECTORY) ? kFolder : 0);
+}
+
 bool Win32Platform::MakeFolder(std::string_view path) {
     return CreateDirectoryW(Widen(path).c_str(), nullptr) != 0;
+}
+
+bool Win32Platform::RemoveFolder(std::string_view path) {
+    return RemoveDirectoryW(Widen(path).c_str()) != 0;
+}
+
+// Links to other folders are counted, not followed.
+std::optional<std::uint64_t> Win32Platform::CountEntries(std::string_view path) {
+    std::uint64_t count = 0;
+    std::vector<std::wstring> folders{Widen(path)};
+    while (!folders.empty()) {
+        const std::wstring folder = std::move(folders.back());
+        folders.pop_back();
+        WIN32_FIND_DATAW data;
+        UniqueFind find(FindFirstFileW((folder + L"\\*").c_str(), &data));
+        if (!find) return std::nullopt;
+        do {
+            const std::wstring_view name = data.cFileName;
+            if (name == L"." || name == L"..") continue;
+            ++count;
+            if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+                folders.push_back(folder + L'\\' + data.cFileName);
+            }
+        } while (FindNextFileW(find.Get(), &data));
+        if (GetLastError() != ERROR_NO_MORE_FILES) return std::nullopt;
+    }
+    return count;
 }
 
 // Opened without replacing the file, then cut to nothing: a hidden or system file can be
@@ -140,16 +217,21 @@ bool Win32Platform::MakeFolder(std::string_view path) {
 bool Win32Platform::WriteTextFile(std::string_view path, std::string_view text) {
     const std::wstring wide = Widen(path);
     if (IsReadOnlyFile(wide)) return false;
-    const auto ansi = ToAnsiExactly(Widen(text));
+    std::wstring wideText = Widen(text);
+    auto ansi = ToAnsiExactly(wideText);
+    ScrubWide(wideText);
     if (!ansi) return false;
+    std::string bytes = *ansi + "\r\n";
+    Scrub(*ansi);
     UniqueHandle file(CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                   OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file || !SetEndOfFile(file.Get())) return false;
-    const std::string bytes = *ansi + "\r\n";
     DWORD written = 0;
-    return WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                     nullptr) &&
-           written == bytes.size() && FlushFileBuffers(file.Get());
+    const bool whole = file && SetEndOfFile(file.Get()) &&
+                       WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()),
+                                 &written, nullptr) &&
+                       written == bytes.size() && FlushFileBuffers(file.Get());
+    Scrub(bytes);
+    return whole;
 }
 
 // A read-only target stays, as a read-only file is never rewritten (see WriteTextFile).
@@ -174,14 +256,20 @@ std::optional<std::string> Win32Platform::ReadFirstLine(std::string_view path) {
     FirstLineReader reader;
     char chunk[16384];
     DWORD read = 0;
+    bool readable = true;
     do {
-        if (!ReadFile(file.Get(), chunk, sizeof chunk, &read, nullptr)) return std::nullopt;
-    } while (read > 0 && reader.Feed(std::string_view(chunk, read)));
+        readable = ReadFile(file.Get(), chunk, sizeof chunk, &read, nullptr) != 0;
+    } while (readable && read > 0 && reader.Feed(std::string_view(chunk, read)));
+    SecureZeroMemory(chunk, sizeof chunk);
+    if (!readable) return std::nullopt;
     return reader.Line();
 }
 
 std::optional<std::string> Win32Platform::ToAnsi(std::string_view text) {
-    return ToAnsiExactly(Widen(text));
+    std::wstring wide = Widen(text);
+    auto ansi = ToAnsiExactly(wide);
+    ScrubWide(wide);
+    return ansi;
 }
 
 bool Win32Platform::SetAttributes(std::string_view path, int attributes) {
@@ -195,15 +283,20 @@ bool Win32Platform::RunCommand(std::string_view program, std::string_view argume
 }
 
 // A program that outlives the wait is stopped, so that it cannot finish its work later behind
-// the back of a caller that has already reported the failure.
+// the back of a caller that has already reported the failure. It gets no console of its own.
 std::optional<int> Win32Platform::RunCommandAndWait(std::string_view program,
                                                     std::string_view arguments, int showStyle,
                                                     int timeoutMs) {
-    const UniqueHandle process = StartProcess(program, arguments, showStyle);
+    const UniqueHandle process = StartProcess(program, arguments, showStyle, CREATE_NO_WINDOW);
     if (!process) return std::nullopt;
-    if (WaitForSingleObject(process.Get(), static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0) {
+    const DWORD limit = static_cast<DWORD>(std::max(timeoutMs, 0));
+    const DWORD stopTime = std::min(kTimeToStopMs, limit / 2);
+    waiting_ = true;
+    const bool ended = WaitResponsively(process.Get(), limit - stopTime);
+    waiting_ = false;
+    if (!ended) {
         TerminateProcess(process.Get(), 1);
-        WaitForSingleObject(process.Get(), 1000);
+        WaitForSingleObject(process.Get(), stopTime);
         return std::nullopt;
     }
     DWORD code = 0;
@@ -235,8 +328,9 @@ std::optional<std::string> Win32Platform::WindowsDirectory() {
 }
 
 // One path, closed by the empty entry the shell's list format needs; no flags, so the shell
-// confirms on its own and deletes for good. A user who says No to the shell is no failure.
-bool Win32Platform::ShellDelete(std::string_view path) {
+// confirms on its own and deletes for good. The shell answers a No to its question and a Cancel
+// in its error boxes alike.
+ShellDeleteOutcome Win32Platform::ShellDelete(std::string_view path) {
     std::wstring from = Widen(path);
     from.push_back(L'\0');
     from.push_back(L'\0');
@@ -246,7 +340,10 @@ bool Win32Platform::ShellDelete(std::string_view path) {
     request.pFrom = from.c_str();
     request.fFlags = 0;
     const int result = SHFileOperationW(&request);
-    return result == 0 || result == ERROR_CANCELLED || request.fAnyOperationsAborted;
+    if (result == ERROR_CANCELLED || request.fAnyOperationsAborted) {
+        return ShellDeleteOutcome::Aborted;
+    }
+    return result == 0 ? ShellDeleteOutcome::Finished : ShellDeleteOutcome::Failed;
 }
 
 int Win32Platform::ShowMessage(std::string_view text, std::string_view title, int flags) {

@@ -16,12 +16,17 @@ public:
     // there is one, else the main window.
     void SetOwnerSource(std::function<HWND()> owner) { owner_ = std::move(owner); }
     void SetMainWindow(HWND main) { main_ = main; }
+    // While a program is waited for, the windows keep painting but take no input.
+    bool Waiting() const { return waiting_; }
 
     bool AnotherInstanceRunning() override;
     std::optional<std::vector<Drive>> Drives() override;
     std::optional<std::uint64_t> FreeSpace(std::string_view partition) override;
     std::optional<std::string> FirstMatch(std::string_view pattern, int mask) override;
+    std::optional<int> Attributes(std::string_view path) override;
     bool MakeFolder(std::string_view path) override;
+    bool RemoveFolder(std::string_view path) override;
+    std::optional<std::uint64_t> CountEntries(std::string_view path) override;
     bool WriteTextFile(std::string_view path, std::string_view text) override;
     bool MoveFileReplacing(std::string_view source, std::string_view target) override;
     bool RemoveFile(std::string_view path) override;
@@ -32,15 +37,17 @@ public:
     std::optional<int> RunCommandAndWait(std::string_view program, std::string_view arguments,
                                          int showStyle, int timeoutMs) override;
     std::optional<std::string> DriveTarget(char letter) override;
+    std::uint32_t Ticks() override { return GetTickCount(); }
     std::optional<std::string> SystemDirectory() override;
     std::optional<std::string> WindowsDirectory() override;
-    bool ShellDelete(std::string_view path) override;
+    ShellDeleteOutcome ShellDelete(std::string_view path) override;
     int ShowMessage(std::string_view text, std::string_view title, int flags) override;
 
 private:
     UniqueHandle instanceMutex_;
     std::function<HWND()> owner_;
     HWND main_ = nullptr;
+    bool waiting_ = false;
 };
 
 }  // namespace tovik::win

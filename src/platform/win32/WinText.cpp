@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/Text.h"
+
 namespace tovik::win {
 
 namespace {
@@ -43,12 +45,20 @@ std::optional<std::string> ToAnsiExactly(std::wstring_view utf16) {
         WideCharToMultiByte(CP_ACP, flags, utf16.data(), size, nullptr, 0, nullptr, reportDefault);
     if (length <= 0 || usedDefault) return std::nullopt;
     std::string out(static_cast<std::size_t>(length), '\0');
-    if (WideCharToMultiByte(CP_ACP, flags, utf16.data(), size, out.data(), length, nullptr,
-                            reportDefault) != length ||
-        usedDefault || ToWide(CP_ACP, out) != utf16) {
-        return std::nullopt;
-    }
-    return out;
+    const bool converted = WideCharToMultiByte(CP_ACP, flags, utf16.data(), size, out.data(),
+                                               length, nullptr, reportDefault) == length &&
+                           !usedDefault;
+    std::wstring back = converted ? ToWide(CP_ACP, out) : std::wstring();
+    const bool exact = converted && back == utf16;
+    ScrubWide(back);
+    if (exact) return out;
+    Scrub(out);
+    return std::nullopt;
+}
+
+void ScrubWide(std::wstring& text) {
+    SecureZeroMemory(text.data(), text.size() * sizeof(wchar_t));
+    text.clear();
 }
 
 }  // namespace tovik::win

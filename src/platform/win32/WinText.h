@@ -12,5 +12,7 @@ std::wstring Widen(std::string_view utf8);
 std::string Narrow(std::wstring_view utf16);
 // The text in the ANSI code page, or nullopt when a character has no exact form there.
 std::optional<std::string> ToAnsiExactly(std::wstring_view utf16);
+// Overwrites a text that held a password before it goes.
+void ScrubWide(std::wstring& text);
 
 }  // namespace tovik::win
