@@ -57,7 +57,12 @@ ABOUT_SIZE = (236, 74)
 ABOUT_TEXT = "关于我的Tovik"
 JPEG_QUALITY = 88
 
-ICON_FILES = ("tovik.ico", "keyring32.ico", "key16.ico", "padlock.ico")
+ICON_FILES = ("tovik.ico", "key16.ico", "padlock.ico")
+# The sizes Windows asks an icon for at 100, 125, 150 and 200 % scaling: small icons (title
+# bar, notification area) 16 to 32 pixels, large ones 32 to 64.  The program's icon holds its
+# design size, 48, first and the key ring drawn afresh at each of the others, so that no size
+# is a blurred copy of another.
+ICON_SIZES = (16, 20, 24, 32, 40, 64)
 FACE_FILES = tuple(FACES)
 JPEG_FILES = ("banner.jpg", "about.jpg")
 ALL_FILES = ICON_FILES + FACE_FILES + JPEG_FILES
@@ -975,8 +980,7 @@ def draw_about(ss=4):
 
 def build_all():
     files = {}
-    files["tovik.ico"] = ico_bytes([palette_icon_256(draw_keyring(48))])
-    files["keyring32.ico"] = ico_bytes([palette_icon_256(draw_keyring(32))])
+    files["tovik.ico"] = ico_bytes([palette_icon_256(draw_keyring(n)) for n in (48,) + ICON_SIZES])
     files["key16.ico"] = ico_bytes([draw_key16(32), draw_key16(16)])
     files["padlock.ico"] = ico_bytes([draw_padlock(32)])
     for name, (target, glow, transparent) in FACES.items():
@@ -1015,8 +1019,7 @@ def check_properties(folder):
             return f.read()
 
     icon_layouts = {
-        "tovik.ico": [(48, 8)],
-        "keyring32.ico": [(32, 8)],
+        "tovik.ico": [(n, 8) for n in (48,) + ICON_SIZES],
         "key16.ico": [(32, 4), (16, 4)],
         "padlock.ico": [(32, 4)],
     }
@@ -1176,13 +1179,14 @@ def check():
 
 def preview(path, folder=HERE, scale=4):
     """Contact sheet: every picture enlarged, icons on light and dark ground, plus the
-    48-pixel icon shrunk to 16 pixels the way the notification area shows it."""
+    48-pixel icon shrunk to 16 pixels, as the notification area showed it before the icon
+    had a 16-pixel image of its own."""
     tiles = []
     for name in ICON_FILES:
         with open(os.path.join(folder, name), "rb") as f:
             for e in read_ico(f.read()):
                 tiles.append(e["image"])
-                if name == "tovik.ico":
+                if name == "tovik.ico" and e["w"] == 48:
                     tiles.append(e["image"].resize((16, 16), Image.Resampling.LANCZOS))
     rows = [tiles]
     faces = []

@@ -13,28 +13,36 @@ constexpr int kLabelLeft = 0, kLabelTop = 840, kLabelWidth = 6015, kLabelHeight 
 
 void AboutWindow::Run() { ShowModal(Widen(text::kAbout).c_str(), 6000, 2670, 2760, 3855); }
 
-// The label's size is fixed, so its font steps down until the whole text fits in it.
 void AboutWindow::OnInit() {
     banner_ = Picture::FromResource(IDR_ABOUT_BANNER);
-    const std::wstring aboutText = Widen(text::kAboutText);
     const HWND ok = AddControl(L"BUTTON", Widen(text::kOk).c_str(), WS_TABSTOP | BS_DEFPUSHBUTTON,
                                IDOK, 4440, 2160, 1215, 375);
-    const HWND label = AddControl(L"STATIC", aboutText.c_str(), SS_LEFT | SS_NOPREFIX, kTextId,
-                                  kLabelLeft, kLabelTop, kLabelWidth, kLabelHeight);
+    const HWND label = AddControl(L"STATIC", Widen(text::kAboutText).c_str(), SS_LEFT | SS_NOPREFIX,
+                                  kTextId, kLabelLeft, kLabelTop, kLabelWidth, kLabelHeight);
     SetWindowPos(label, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-
-    const RECT box = Scale().Rect(kLabelLeft, kLabelTop, kLabelWidth, kLabelHeight);
-    const WindowDC dc(label);
-    for (int tenths = 90; tenths >= 60; tenths -= 5) {
-        textFont_.Reset(CreateDesignFont(tenths, Scale()));
-        SelectObjectScope font(dc.Get(), textFont_.Get());
-        RECT needed{0, 0, box.right - box.left, 0};
-        DrawTextW(dc.Get(), aboutText.c_str(), -1, &needed,
-                  DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
-        if (needed.bottom <= box.bottom - box.top) break;
-    }
-    SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(textFont_.Get()), FALSE);
+    OnLayout();
     SetFocus(ok);
+}
+
+// The label's size is fixed, so its font steps down until the whole text fits in it.
+void AboutWindow::OnLayout() {
+    const HWND label = Item(kTextId);
+    const std::wstring aboutText = Widen(text::kAboutText);
+    const RECT box = Scale().Rect(kLabelLeft, kLabelTop, kLabelWidth, kLabelHeight);
+    UniqueFont chosen;
+    {
+        const WindowDC dc(label);
+        for (int tenths = 90; tenths >= 60; tenths -= 5) {
+            chosen.Reset(CreateDesignFont(tenths, Scale()));
+            SelectObjectScope font(dc.Get(), chosen.Get());
+            RECT needed{0, 0, box.right - box.left, 0};
+            DrawTextW(dc.Get(), aboutText.c_str(), -1, &needed,
+                      DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+            if (needed.bottom <= box.bottom - box.top) break;
+        }
+    }
+    SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(chosen.Get()), FALSE);
+    textFont_ = std::move(chosen);
 }
 
 bool AboutWindow::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) {

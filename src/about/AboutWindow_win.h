@@ -14,6 +14,7 @@ public:
 
 protected:
     void OnInit() override;
+    void OnLayout() override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:

@@ -65,31 +65,24 @@ int CommandBar::EnabledFrom(int from, int step) const {
     return -1;
 }
 
-int CommandBar::KeyboardIndex() const {
-    const bool onButton = HoverIndex >= 0 && HoverIndex < kCommandCount;
-    return onButton && CommandEnabled[HoverIndex] ? HoverIndex : -1;
+void CommandBar::KeyboardFocus(int index) {
+    if (CommandEnabled[index] && !ButtonHeld) ShowHover(index);
 }
 
-// The keyboard comes back to the button it was on, if that can still be used.
-void CommandBar::KeyboardEnter() {
-    const int index = KeyboardIndex() >= 0 ? HoverIndex : EnabledFrom(0, 1);
-    if (index >= 0) ShowHover(index);
+// At either end the focus stays where it is.
+int CommandBar::KeyTarget(int from, BarKey key) const {
+    switch (key) {
+        case BarKey::Previous: return EnabledFrom(from - 1, -1);
+        case BarKey::Next: return EnabledFrom(from + 1, 1);
+        case BarKey::First: return EnabledFrom(0, 1);
+        case BarKey::Last: return EnabledFrom(kCommandCount - 1, -1);
+    }
+    return -1;
 }
 
-// At either end the keyboard stays where it is.
-void CommandBar::KeyboardMove(int step) {
-    const int from = KeyboardIndex();
-    const int index = from < 0 ? EnabledFrom(step > 0 ? 0 : kCommandCount - 1, step)
-                               : EnabledFrom(from + step, step);
-    if (index >= 0) ShowHover(index);
-}
-
-void CommandBar::KeyboardHome() {
-    if (const int index = EnabledFrom(0, 1); index >= 0) ShowHover(index);
-}
-
-void CommandBar::KeyboardEnd() {
-    if (const int index = EnabledFrom(kCommandCount - 1, -1); index >= 0) ShowHover(index);
+int CommandBar::HandOnTarget(int index) const {
+    const int next = EnabledFrom(index + 1, 1);
+    return next >= 0 ? next : EnabledFrom(index - 1, -1);
 }
 
 void CommandBar::KeyboardLeave() {

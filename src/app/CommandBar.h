@@ -3,6 +3,8 @@
 
 #include <array>
 
+#include "platform/Twips.h"
+
 namespace tovik {
 
 constexpr int kCommandCount = 6;
@@ -10,12 +12,8 @@ enum Command : int { kOpen = 0, kClose = 1, kNew = 2, kDelete = 3, kPassword = 4
 
 enum class Face { Normal, Hover, Disabled };
 
-struct TwipRect {
-    int left;
-    int top;
-    int width;
-    int height;
-};
+// The keys that move the focus in the bar: the arrows, Home and End.
+enum class BarKey { Previous, Next, First, Last };
 
 // Image i of the button panel, in twips of the panel.
 constexpr TwipRect CommandImageRect(int index) { return {0, 360 * index, 750, 330}; }
@@ -50,15 +48,16 @@ public:
     // A press released away from its button: no command, nothing held, no hover.
     void CancelPress();
 
-    // The keyboard works the enabled buttons; the one it is on shows the hover face, as under
-    // the pointer, and HoverIndex names it.
-    void KeyboardEnter();         // the bar takes the focus
-    void KeyboardMove(int step);  // to the enabled button before (-1) or after (+1)
-    void KeyboardHome();
-    void KeyboardEnd();
-    void KeyboardLeave();  // the bar loses the focus
-    // The enabled button the keyboard is on, or -1.
-    int KeyboardIndex() const;
+    // The button with the keyboard's focus shows the hover face, as the one under the pointer
+    // does, except while a button is held; leaving the bar for the list takes it away.
+    void KeyboardFocus(int index);
+    void KeyboardLeave();
+    // Where a key sends the focus from button `from`: the enabled button before or after it,
+    // the first or the last; -1 to stay.
+    int KeyTarget(int from, BarKey key) const;
+    // Where the focus goes when button `index` is disabled under it: the next enabled button,
+    // else the one before; -1 when none is enabled.
+    int HandOnTarget(int index) const;
 
 private:
     void ShowHover(int index);

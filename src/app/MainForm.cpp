@@ -66,24 +66,11 @@ void MainForm::lblCommand_MouseUp(int index) {
     }
 }
 
-void MainForm::CommandBarFocus(bool focused) {
-    if (focused) {
-        bar_.KeyboardEnter();
+void MainForm::CommandBarFocus(int index) {
+    if (index >= 0) {
+        bar_.KeyboardFocus(index);
     } else {
         bar_.KeyboardLeave();
-    }
-}
-
-// Enter and Space run the button the keyboard is on exactly as a release on it would.
-void MainForm::CommandBarKey(BarKey key) {
-    switch (key) {
-        case BarKey::Previous: bar_.KeyboardMove(-1); break;
-        case BarKey::Next: bar_.KeyboardMove(1); break;
-        case BarKey::First: bar_.KeyboardHome(); break;
-        case BarKey::Last: bar_.KeyboardEnd(); break;
-        case BarKey::Run:
-            if (const int index = bar_.KeyboardIndex(); index >= 0) lblCommand_MouseUp(index);
-            break;
     }
 }
 

@@ -65,10 +65,6 @@ public:
 // nothing may be shown any more.
 enum class UnloadMode { User, SessionEnd };
 
-// What the keys do in the command bar: the arrows move, Home and End go to the ends, Enter and
-// Space run the button.
-enum class BarKey { Previous, Next, First, Last, Run };
-
 // mnFileItems, the tray menu's items by index; 1 and 4 are separators.
 enum TrayMenuItem : int {
     kMenuRestore = 0,
@@ -100,8 +96,9 @@ public:
     void lblCommand_MouseUp(int index);
     // The pointer was released away from the label it pressed.
     void lblCommand_ReleasedAway() { bar_.CancelPress(); }
-    void CommandBarFocus(bool focused);
-    void CommandBarKey(BarKey key);
+    // The keyboard's focus came to button `index` of the bar, or left the bar for another
+    // control of the window (-1).
+    void CommandBarFocus(int index);
     void Form_MouseMove() { bar_.PointerLeftButtons(); }
     void List1_MouseMove() { bar_.PointerLeftButtons(); }
     void mnFileItems_Click(int index);

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "platform/win32/WinText.h"
 #include "resource.h"
 #include "texts/Texts.h"
@@ -16,13 +18,11 @@ constexpr LRESULT kComingForward = 0x546F76;
 constexpr int kListId = 1001;
 // Item i of the tray menu sends the command kFirstMenuCommand + i.
 constexpr int kFirstMenuCommand = 300;
-constexpr TwipRect kClient{0, 0, 3990, 2925};
-constexpr TwipRect kList{960, 120, 2895, 2190};
-constexpr TwipRect kBanner{120, 2400, 3810, 435};
-constexpr TwipRect kCreditLabel{360, 2520, 3375, 255};
+constexpr UINT kDpiChanged = 0x02E0;  // WM_DPICHANGED, Windows 8.1 and later
 
-RECT ToPixels(const Dpi& dpi, const TwipRect& r) {
-    return dpi.Rect(r.left, r.top, r.width, r.height);
+HICON LoadTovikIcon(int size) {
+    return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_TOVIK),
+                                         IMAGE_ICON, size, size, 0));
 }
 
 // mnTray: the items of mnFileItems, in their order, with the separators between them.
@@ -56,23 +56,18 @@ BOOL CALLBACK FindModal(HWND hwnd, LPARAM lParam) {
 }
 }  // namespace
 
+// The window is made first, so that it can be asked for its monitor's resolution, and laid
+// out at that resolution before it is shown.
 bool MainWindow::Create() {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
-    dpi_ = Dpi::OfScreen();
-    font_.Reset(CreateDefaultFont(dpi_));
     listBrush_.Reset(CreateSolidBrush(RGB(0, 192, 0)));
-    bigIcon_.Reset(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_TOVIK), IMAGE_ICON,
-                                                 GetSystemMetrics(SM_CXICON),
-                                                 GetSystemMetrics(SM_CYICON), 0)));
-    smallIcon_.Reset(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_TOVIK),
-                                                   IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                                                   GetSystemMetrics(SM_CYSMICON), 0)));
+    trayIcon_.Reset(LoadTovikIcon(GetSystemMetrics(SM_CXSMICON)));
     menu_.Reset(CreateTrayMenu());
     credit_ = Widen(text::kCredit);
     comeForward_ = RegisterWindowMessageW(kComeForwardName);
     banner_ = Picture::FromResource(IDR_BANNER);
 
-    RegisterClassOnce(kClassName, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)), bigIcon_.Get());
+    RegisterClassOnce(kClassName, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
     if (!Window::Create(kClassName, Widen(text::kMainCaption).c_str(), style, 0, CW_USEDEFAULT,
                         CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr)) {
@@ -82,21 +77,81 @@ bool MainWindow::Create() {
     // Windows applies the launcher's show command (a shortcut's "maximised") to the first
     // showing of a main window; taken here, it leaves the first showing to the program.
     ShowWindow(hwnd, SW_HIDE);
-    PlaceByClientArea(hwnd, CW_USEDEFAULT, 0, dpi_.X(kClient.width), dpi_.Y(kClient.height));
-    SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.Get()));
-    SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.Get()));
+    layout_.SetDotsPerInch(Dpi::Of(hwnd).value);
 
     // The list comes first, so that it leads the tab order and has the focus at the start.
-    const RECT r = ToPixels(dpi_, kList);
-    list_ = CreateWindowExW(
-        WS_EX_CLIENTEDGE, L"LISTBOX", L"",
-        WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, r.left,
-        r.top, r.right - r.left, r.bottom - r.top, hwnd,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListId)), instance, nullptr);
-    SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
+    list_ =
+        CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", L"",
+                        WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY |
+                            LBS_NOINTEGRALHEIGHT,
+                        0, 0, 0, 0, hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListId)),
+                        instance, nullptr);
+    if (!list_ || !panel_.Create(hwnd)) return false;
     SetWindowSubclass(list_, ListProc, 1, reinterpret_cast<DWORD_PTR>(this));
     lastFocus_ = list_;
-    return panel_.Create(hwnd, dpi_) && list_ != nullptr;
+    LayOut(nullptr);
+    // The focus cue follows the last input, as in a dialog: hidden after the mouse.
+    SendMessageW(hwnd, WM_CHANGEUISTATE, MAKEWPARAM(UIS_INITIALIZE, 0), 0);
+    return true;
+}
+
+// Everything that depends on the resolution, from the layout's twips, the same at the start
+// and after a change: the window's size (at the system's suggested place after a change), the
+// fonts, the list and its extent, the panel and the icons. A new font or icon is in use before
+// the old one goes.
+void MainWindow::LayOut(const RECT* suggested) {
+    const HWND hwnd = Handle();
+    const Dpi dpi{layout_.DotsPerInch()};
+    const PixelRect client = layout_.Client();
+    if (suggested) {
+        PlaceWindow(hwnd, suggested->left, suggested->top, client.Width(), client.Height(), dpi);
+    } else {
+        PlaceByClientArea(hwnd, CW_USEDEFAULT, 0, client.Width(), client.Height(), dpi);
+    }
+    UniqueFont font(CreateDefaultFont(dpi));
+    SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), FALSE);
+    font_ = std::move(font);
+    const PixelRect list = layout_.List();
+    SetWindowPos(list_, nullptr, list.left, list.top, list.Width(), list.Height(),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    UpdateListExtent();
+    panel_.LayOut();
+    LoadIcons();
+    RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+// The title bar and Alt+Tab ask for the icon at the window's resolution; the icon resource
+// holds the picture at each size they ask for.
+void MainWindow::LoadIcons() {
+    const Dpi dpi{layout_.DotsPerInch()};
+    UniqueIcon big(LoadTovikIcon(SystemMetric(SM_CXICON, dpi)));
+    UniqueIcon small(LoadTovikIcon(SystemMetric(SM_CXSMICON, dpi)));
+    SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.Get()));
+    SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.Get()));
+    bigIcon_ = std::move(big);
+    smallIcon_ = std::move(small);
+}
+
+// The widest row decides how far the list scrolls sideways, so that no row is cut at its
+// right edge; the list keeps its place and size, and shows the bar only when a row does not
+// fit. The list draws its rows a little in from its edge: an average character's room.
+void MainWindow::UpdateListExtent() {
+    const WindowDC dc(list_);
+    if (!dc) return;
+    SelectObjectScope font(dc.Get(), font_.Get());
+    int widest = 0;
+    const LRESULT count = SendMessageW(list_, LB_GETCOUNT, 0, 0);
+    for (int row = 0; row < count; ++row) {
+        const auto text = ListRow(row);
+        SIZE size{};
+        if (text &&
+            GetTextExtentPoint32W(dc.Get(), text->c_str(), static_cast<int>(text->size()), &size)) {
+            widest = std::max(widest, static_cast<int>(size.cx));
+        }
+    }
+    TEXTMETRICW metrics{};
+    if (widest > 0 && GetTextMetricsW(dc.Get(), &metrics)) widest += metrics.tmAveCharWidth;
+    SendMessageW(list_, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest), 0);
 }
 
 void MainWindow::Attach(MainForm& form) {
@@ -131,6 +186,7 @@ void MainWindow::AddRow(std::string_view text) {
 
 bool MainWindow::Select(int row) {
     const bool selected = SendMessageW(list_, LB_SETCURSEL, static_cast<WPARAM>(row), 0) != LB_ERR;
+    UpdateListExtent();
     SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list_, nullptr, TRUE);
     return selected;
@@ -138,7 +194,7 @@ bool MainWindow::Select(int row) {
 
 int MainWindow::SelectedRow() { return static_cast<int>(SendMessageW(list_, LB_GETCURSEL, 0, 0)); }
 
-std::optional<std::string> MainWindow::RowText(int row) {
+std::optional<std::wstring> MainWindow::ListRow(int row) const {
     const LRESULT length = SendMessageW(list_, LB_GETTEXTLEN, static_cast<WPARAM>(row), 0);
     if (length == LB_ERR) return std::nullopt;
     std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
@@ -146,7 +202,12 @@ std::optional<std::string> MainWindow::RowText(int row) {
                                         reinterpret_cast<LPARAM>(text.data()));
     if (copied == LB_ERR) return std::nullopt;
     text.resize(static_cast<std::size_t>(copied));
-    return Narrow(text);
+    return text;
+}
+
+std::optional<std::string> MainWindow::RowText(int row) {
+    if (const auto text = ListRow(row)) return Narrow(*text);
+    return std::nullopt;
 }
 
 // A dialog or message box of ours disables this window for as long as it is open.
@@ -162,7 +223,13 @@ void MainWindow::ShowNormal() {
     if (IsIconic(Handle())) ShowWindow(Handle(), SW_RESTORE);
     ShowWindow(Handle(), SW_SHOW);
     SetForegroundWindow(Handle());
-    SetFocus(lastFocus_ ? lastFocus_ : list_);
+    SetFocus(FocusToRestore());
+}
+
+// A button may have been disabled while the window was left (the tray's close-all rebuilds
+// the list); the focus cannot go back to it.
+HWND MainWindow::FocusToRestore() const {
+    return lastFocus_ && IsWindowEnabled(lastFocus_) ? lastFocus_ : list_;
 }
 
 void MainWindow::ShowMinimized() { ShowWindow(Handle(), SW_SHOWMINNOACTIVE); }
@@ -183,8 +250,8 @@ void MainWindow::Unload(UnloadMode mode) {
 
 // Image1, the banner, with the credit label Label1 over it.
 void MainWindow::Paint(HDC dc) {
-    banner_.Draw(dc, ToPixels(dpi_, kBanner));
-    RECT credit = ToPixels(dpi_, kCreditLabel);
+    banner_.Draw(dc, ToRect(layout_.Banner()));
+    RECT credit = ToRect(layout_.Credit());
     SelectObjectScope font(dc, font_.Get());
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
@@ -193,8 +260,8 @@ void MainWindow::Paint(HDC dc) {
 
 bool MainWindow::OverBanner(LPARAM point) const {
     const POINT p = PointFrom(point);
-    const RECT banner = ToPixels(dpi_, kBanner);
-    const RECT credit = ToPixels(dpi_, kCreditLabel);
+    const RECT banner = ToRect(layout_.Banner());
+    const RECT credit = ToRect(layout_.Credit());
     return PtInRect(&banner, p) || PtInRect(&credit, p);
 }
 
@@ -242,13 +309,18 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_SIZE:
             if (form_) form_->Form_Resize();
             return 0;
+        case kDpiChanged:
+            // Moved to a monitor of another resolution: laid out again there, from the twips.
+            layout_.SetDotsPerInch(HIWORD(wParam));
+            LayOut(reinterpret_cast<const RECT*>(lParam));
+            return 0;
         case WM_ACTIVATE:
             // Keep the control that had the focus when the window is left, and give it back.
             if (LOWORD(wParam) == WA_INACTIVE) {
                 const HWND focus = GetFocus();
                 if (focus && IsChild(hwnd, focus)) lastFocus_ = focus;
             } else if (!HIWORD(wParam)) {
-                SetFocus(lastFocus_ ? lastFocus_ : list_);
+                SetFocus(FocusToRestore());
             }
             return 0;
         case WM_CLOSE:

@@ -6,6 +6,7 @@
 
 #include "app/CommandPanel_win.h"
 #include "app/MainForm.h"
+#include "app/MainLayout.h"
 #include "platform/win32/Dialog.h"
 #include "platform/win32/Handles.h"
 #include "platform/win32/Picture.h"
@@ -15,7 +16,7 @@ namespace tovik::win {
 
 class MainWindow : public Window, public PartitionListView, public FormView {
 public:
-    explicit MainWindow(ModalHost& host) : host_(host) {}
+    explicit MainWindow(ModalHost& host) : host_(host), layout_(kBaseDpi), panel_(layout_) {}
 
     // Creates the window and its controls, still hidden.
     bool Create();
@@ -27,7 +28,9 @@ public:
 
     CommandPanel& Panel() { return panel_; }
     HMENU TrayMenu() const { return menu_.Get(); }
-    HICON SmallIcon() const { return smallIcon_.Get(); }
+    // The small icon at the screen's resolution, as the notification area shows it; it stays
+    // the same handle for as long as the window lives.
+    HICON SmallIcon() const { return trayIcon_.Get(); }
 
     // List1.
     void Clear() override;
@@ -53,12 +56,17 @@ protected:
 private:
     static LRESULT CALLBACK ListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
                                      UINT_PTR id, DWORD_PTR data);
+    void LayOut(const RECT* suggested);
+    void LoadIcons();
+    void UpdateListExtent();
+    std::optional<std::wstring> ListRow(int row) const;
+    HWND FocusToRestore() const;
     void Paint(HDC dc);
     bool OverBanner(LPARAM point) const;
 
     ModalHost& host_;
     MainForm* form_ = nullptr;
-    Dpi dpi_;
+    MainLayout layout_;
     HWND list_ = nullptr;
     HWND lastFocus_ = nullptr;
     CommandPanel panel_;
@@ -67,6 +75,7 @@ private:
     UniqueBrush listBrush_;
     UniqueIcon bigIcon_;
     UniqueIcon smallIcon_;
+    UniqueIcon trayIcon_;
     UniqueMenu menu_;
     std::wstring credit_;
     std::function<bool()> busy_;

@@ -1,7 +1,6 @@
 #include "password/PasswordDialogs_win.h"
 
 #include "platform/Text.h"
-#include "platform/win32/Picture.h"
 #include "platform/win32/WinText.h"
 #include "resource.h"
 #include "texts/Texts.h"
@@ -26,9 +25,17 @@ constexpr DWORD kPasswordBox = WS_TABSTOP | ES_PASSWORD | ES_AUTOHSCROLL;
 
 void UsePasswordCharacter(HWND box) { SendMessageW(box, EM_SETPASSWORDCHAR, L'#', 0); }
 
-void SetIcons(HWND dialog, HICON big, HICON small) {
-    SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
-    SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+// A label as big as its text, as an auto-sized label is.
+void FitToText(HWND label) {
+    RECT extent{0, 0, 0, 0};
+    {
+        const WindowDC dc(label);
+        SelectObjectScope font(dc.Get(),
+                               reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
+        DrawTextW(dc.Get(), Widen(ControlText(label)).c_str(), -1, &extent,
+                  DT_CALCRECT | DT_SINGLELINE);
+    }
+    SetWindowPos(label, nullptr, 0, 0, extent.right, extent.bottom, SWP_NOMOVE | SWP_NOZORDER);
 }
 }  // namespace
 
@@ -61,7 +68,7 @@ std::optional<std::string> PasswordPromptDialog::Run() {
 }
 
 // Made in tab order: OK first, then the label and the box it names, so that the label's
-// access key leads into the box.
+// access key leads into the box and a screen reader reads the label as the box's name.
 void PasswordPromptDialog::OnInit() {
     const HWND ok = AddControl(L"BUTTON", Widen(text::kOk).c_str(), WS_TABSTOP | BS_DEFPUSHBUTTON,
                                kPromptOk, 1320, 1080, 1215, 375);
@@ -69,16 +76,21 @@ void PasswordPromptDialog::OnInit() {
                255);
     UsePasswordCharacter(
         AddControl(L"EDIT", L"", kPasswordBox, kPromptText, 240, 600, 2895, 375, WS_EX_CLIENTEDGE));
-    const HWND picture =
-        AddControl(L"STATIC", L"", SS_ICON | SS_REALSIZEIMAGE, kPromptPicture, 120, 0, 480, 480);
-    picture_ = IconFromResource(IDR_KEYRING_PICTURE, 32);
-    SendMessageW(picture, STM_SETICON, reinterpret_cast<WPARAM>(picture_.Get()), 0);
-
-    bigIcon_ = IconFromResource(IDR_KEY_ICON, GetSystemMetrics(SM_CXICON));
-    smallIcon_ = IconFromResource(IDR_KEY_ICON, GetSystemMetrics(SM_CXSMICON));
-    SetIcons(Handle(), bigIcon_.Get(), smallIcon_.Get());
+    AddControl(L"STATIC", L"", SS_ICON | SS_REALSIZEIMAGE, kPromptPicture, 120, 0, 480, 480);
+    OnLayout();
+    UseIcon(IDR_KEY_ICON);
     SendMessageW(Handle(), DM_SETDEFID, kPromptOk, 0);
     SetFocus(ok);
+}
+
+// The key ring of the program's icon fills the picture's box: 32 pixels at the screen's
+// usual resolution, more on a finer one.
+void PasswordPromptDialog::OnLayout() {
+    const int size = Scale().Px(480);
+    UniqueIcon picture(static_cast<HICON>(LoadImageW(
+        GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_TOVIK), IMAGE_ICON, size, size, 0)));
+    SendMessageW(Item(kPromptPicture), STM_SETICON, reinterpret_cast<WPARAM>(picture.Get()), 0);
+    picture_ = std::move(picture);
 }
 
 // OK hands the text back unchanged; Esc and the close box are a cancel.
@@ -106,36 +118,29 @@ void SetPasswordDialog::Run(const std::function<void(SetPasswordView&)>& onOk) {
     onOk_ = nullptr;
 }
 
-// The labels are as big as their texts, as an auto-sized label is.
+// Each label comes right before the box it names, for a screen reader; the tab order is that
+// of the design, OK, Cancel and the two boxes, since labels take no focus.
 void SetPasswordDialog::OnInit() {
     const HWND ok = AddControl(L"BUTTON", Widen(text::kOk).c_str(), WS_TABSTOP | BS_PUSHBUTTON,
                                kSetOk, 3600, 120, 1215, 375);
     AddControl(L"BUTTON", Widen(text::kCancel).c_str(), WS_TABSTOP | BS_PUSHBUTTON, kSetCancel,
                3600, 600, 1215, 375);
-    const HWND first = AddControl(L"STATIC", Widen(text::kNewPasswordLabel).c_str(),
-                                  SS_LEFT | SS_NOPREFIX, kSetFirstLabel, 120, 240, 540, 180);
-    const HWND second = AddControl(L"STATIC", Widen(text::kRepeatPasswordLabel).c_str(),
-                                   SS_LEFT | SS_NOPREFIX, kSetSecondLabel, 120, 720, 720, 180);
-    for (HWND label : {first, second}) {
-        RECT extent{0, 0, 0, 0};
-        {
-            const WindowDC dc(label);
-            SelectObjectScope font(dc.Get(),
-                                   reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
-            DrawTextW(dc.Get(), Widen(ControlText(label)).c_str(), -1, &extent,
-                      DT_CALCRECT | DT_SINGLELINE);
-        }
-        SetWindowPos(label, nullptr, 0, 0, extent.right, extent.bottom, SWP_NOMOVE | SWP_NOZORDER);
-    }
+    AddControl(L"STATIC", Widen(text::kNewPasswordLabel).c_str(), SS_LEFT | SS_NOPREFIX,
+               kSetFirstLabel, 120, 240, 540, 180);
     UsePasswordCharacter(
         AddControl(L"EDIT", L"", kPasswordBox, kSetFirst, 960, 120, 1935, 375, WS_EX_CLIENTEDGE));
+    AddControl(L"STATIC", Widen(text::kRepeatPasswordLabel).c_str(), SS_LEFT | SS_NOPREFIX,
+               kSetSecondLabel, 120, 720, 720, 180);
     UsePasswordCharacter(
         AddControl(L"EDIT", L"", kPasswordBox, kSetSecond, 960, 600, 1935, 375, WS_EX_CLIENTEDGE));
-
-    bigIcon_ = IconFromResource(IDR_PADLOCK_ICON, GetSystemMetrics(SM_CXICON));
-    smallIcon_ = IconFromResource(IDR_PADLOCK_ICON, GetSystemMetrics(SM_CXSMICON));
-    SetIcons(Handle(), bigIcon_.Get(), smallIcon_.Get());
+    OnLayout();
+    UseIcon(IDR_PADLOCK_ICON);
     SetFocus(ok);
+}
+
+void SetPasswordDialog::OnLayout() {
+    FitToText(Item(kSetFirstLabel));
+    FitToText(Item(kSetSecondLabel));
 }
 
 std::string SetPasswordDialog::FirstEntry() { return ControlText(Item(kSetFirst)); }

@@ -19,11 +19,12 @@ public:
 
 protected:
     void OnInit() override;
+    void OnLayout() override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
     std::optional<std::string> entered_;
-    UniqueIcon bigIcon_, smallIcon_, picture_;
+    UniqueIcon picture_;
 };
 
 class SetPasswordDialog : public Dialog, public SetPasswordView {
@@ -38,11 +39,11 @@ public:
 
 protected:
     void OnInit() override;
+    void OnLayout() override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
     const std::function<void(SetPasswordView&)>* onOk_ = nullptr;
-    UniqueIcon bigIcon_, smallIcon_;
 };
 
 // The text of an edit box, as the logic takes it.

@@ -152,8 +152,17 @@ class ProgramFileChecks:
         self.assertEqual(len([k for k in resources if k[0] == RT_GROUP_ICON]), 1)
         manifest = [v for k, v in resources.items() if k[0] == RT_MANIFEST][0].decode("utf-8")
         for needle in ("Microsoft.Windows.Common-Controls", 'version="6.0.0.0"', "asInvoker",
-                       "<dpiAware", 'name="Tovik" version="%d.%d.%d.0"' % (MAJOR, MINOR, PATCH)):
+                       "<dpiAware", ">PerMonitorV2, System</dpiAwareness>",
+                       'name="Tovik" version="%d.%d.%d.0"' % (MAJOR, MINOR, PATCH)):
             self.assertIn(needle, manifest)
+        # Windows 7, 8, 8.1 and 10/11 are declared: no compatibility behaviour applies.
+        for system in ("35138b9a-5d96-4fbd-8e2d-a2440225f93a", "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38",
+                       "1f676c76-80e1-4239-95bb-83d0f6d0da78", "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"):
+            self.assertIn('<supportedOS Id="{%s}"/>' % system, manifest)
+        # The program's one icon holds the sizes the system asks for at 100 to 200 %.
+        icons = [v for k, v in resources.items() if k[0] == RT_ICON]
+        sizes = sorted({struct.unpack_from("<i", icon, 4)[0] for icon in icons})
+        self.assertEqual(sizes, [16, 20, 24, 32, 40, 48, 64])
 
 
 class I686ProgramFile(ProgramFileChecks, unittest.TestCase):

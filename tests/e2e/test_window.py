@@ -3,7 +3,7 @@
 import time
 import unittest
 
-from tovik_e2e import MAIN_TITLE, Drive, Scene, TovikTest, make_vault
+from tovik_e2e import MAIN_TITLE, Drive, Scene, TovikTest, hexs, make_vault
 
 ABOUT_TEXT = (
     "    以前试用过几款“Tovik”，感觉都不是很好,有的还要收费。求人不如求已！一鼓作气自已搞了一个。"
@@ -12,6 +12,11 @@ ABOUT_TEXT = (
     "谁也不敢保证了...... 呜~~ 我也不保证......  \r\n  \r\n")
 
 N, H, D = "normal", "hover", "disabled"
+CAPTIONS = ["打开", "关闭", "新建", "删除", "密码", "关于"]
+WS_HSCROLL = 0x00100000
+WM_KEYDOWN, WM_KEYUP, VK_SPACE, VK_RETURN, VK_HOME = 0x100, 0x101, 0x20, 0x0D, 0x24
+REPEAT = 0x40000001  # a key-down whose key was already down: an auto-repeat
+BM_GETSTATE, BST_PUSHED = 0xF2, 0x4
 
 
 def scene(session, vault=False):
@@ -35,10 +40,19 @@ class MainWindowTest(TovikTest):
         self.assertTrue(style & 0x00020000, "minimise button")
         self.assertFalse(style & 0x00010000, "no maximise button")
         self.assertFalse(style & 0x00040000, "fixed border")
-        children = {c["class"]: c for c in tovik.children(tovik.main)}
-        self.assertEqual(children["ListBox"]["rect"], (64, 8, 257, 154))
-        self.assertEqual(children["TovikCommandPanel"]["rect"], (8, 8, 58, 153))
-        self.assertEqual(len(children), 2, "nothing else is a window of its own")
+        children = tovik.children(tovik.main)
+        self.assertEqual(sorted({c["class"] for c in children}),
+                         ["Button", "ListBox", "TovikCommandPanel"], "nothing else is a window")
+        self.assertEqual(tovik.child(tovik.main, "ListBox")["rect"], (64, 8, 257, 154))
+        self.assertEqual(tovik.child(tovik.main, "TovikCommandPanel")["rect"], (8, 8, 58, 153))
+        # Each command is a button of its own where its label lies: over its face, 50 twips
+        # lower; the 30 twips between two faces belong to none.
+        self.assertEqual([(c["text"], c["rect"]) for c in children if c["class"] == "Button"],
+                         [(caption, (0, 24 * i + 3, 50, 24 * i + 25))
+                          for i, caption in enumerate(CAPTIONS)])
+        listbox = tovik.child(tovik.main, "ListBox")["handle"]
+        self.assertFalse(int(tovik.info(listbox)["style"], 16) & WS_HSCROLL,
+                         "a row that fits shows no horizontal scroll bar")
         # The list keeps the focus and its colours; the banner is drawn below it.
         self.assertEqual(tovik.pixel(tovik.main, 200, 120), (0, 192, 0))
         self.assertEqual(tovik.pixel(tovik.main, 3, 190), (255, 255, 255))
@@ -64,6 +78,8 @@ class MainWindowTest(TovikTest):
                 self.assertEqual(children["TovikCommandPanel"],
                                  (scaled(120, dpi), scaled(120, dpi), scaled(870, dpi),
                                   scaled(2295, dpi)), dpi)
+                self.assertEqual(tovik.child(tovik.main, "Button")["rect"],
+                                 (0, scaled(50, dpi), scaled(750, dpi), scaled(380, dpi)), dpi)
                 tovik.stop()
         finally:
             self.session.regedit('[HKEY_CURRENT_USER\\Control Panel\\Desktop]\n'
@@ -145,6 +161,92 @@ class MainWindowTest(TovikTest):
         tovik.driver("key", "shift+tab")
         self.assertIn("focus_class=ListBox", tovik.driver("focus"))
         self.assertEqual(tovik.wait_faces([N, N, D, N, N, N]), [N, N, D, N, N, N])
+
+    def test_a_screen_reader_finds_the_six_commands_and_which_are_unavailable(self):
+        tovik = self.start()  # New and About only
+        self.assertEqual(tovik.wait_faces([D, D, N, D, D, N]), [D, D, N, D, D, N])
+        found = {o["name"]: o for o in tovik.accessible(tovik.main)}
+        for caption in CAPTIONS:
+            self.assertIn(caption, found)
+            unavailable = bool(found[caption]["state"] & 0x1)  # STATE_SYSTEM_UNAVAILABLE
+            self.assertEqual(unavailable, caption not in ("新建", "关于"), caption)
+
+    def test_a_held_key_runs_nothing_more_and_space_runs_on_its_release(self):
+        tovik = self.start()  # New and About only
+        tovik.driver("key", "tab", "end")
+        self.assertEqual(tovik.wait_faces([D, D, N, D, D, H]), [D, D, N, D, D, H])
+        about = [c for c in tovik.children(tovik.panel) if c["text"] == "关于"][0]["handle"]
+        # Repeats of Enter and Space, then Home: once the keyboard is on New, the repeats have
+        # been handled, and they ran nothing.
+        tovik.driver("post", about, WM_KEYDOWN, VK_RETURN, REPEAT)
+        tovik.driver("post", about, WM_KEYDOWN, VK_SPACE, REPEAT)
+        tovik.driver("post", about, WM_KEYDOWN, VK_HOME, 1)
+        self.assertEqual(tovik.wait_faces([D, D, H, D, D, N]), [D, D, H, D, D, N])
+        self.assertEqual(tovik.visible_titled("关于"), [])
+        self.assertTrue(tovik.no_message_box(500), "New ran")
+        # Space pushes About in on its key-down and runs it on its release.
+        tovik.driver("key", "end")
+        self.assertEqual(tovik.wait_faces([D, D, N, D, D, H]), [D, D, N, D, D, H])
+        tovik.driver("post", about, WM_KEYDOWN, VK_SPACE, 1)
+        deadline = time.monotonic() + 5
+        while not int(tovik.driver("send", about, BM_GETSTATE, 0, 0)) & BST_PUSHED:
+            self.assertLess(time.monotonic(), deadline, "Space did not push the button in")
+            time.sleep(0.1)
+        self.assertEqual(tovik.visible_titled("关于"), [])
+        tovik.driver("post", about, WM_KEYUP, VK_SPACE, 0xC0000001)
+        tovik.press(tovik.wait("关于"), "确定")
+        tovik.wait_gone("关于")
+        self.assertIn("focus_text=关于", tovik.driver("focus"), "back on the button that ran")
+
+    def test_the_list_scrolls_sideways_as_far_as_its_widest_row(self):
+        # Ten partitions, the first with 500 GB free and its vault open: its row does not fit.
+        drives = [Drive("c", "network"), Drive("d", "hd", size=500 * 10 ** 9, recycled=True)]
+        drives += [Drive(letter, "hd", recycled=True) for letter in "efghijklm"]
+        the_scene = Scene(self.session, *drives, name="wide")
+        tovik = self.run_tovik(the_scene, prepare=lambda s: make_vault(s.path("d")))
+        tovik.command(0)
+        tovik.answer()  # no password yet
+        self.assertTrue(tovik.wait_rows(0, "x", 3).endswith("  已创建 D:=> N: "))
+        rows, _ = tovik.rows()
+        listbox = tovik.child(tovik.main, "ListBox")["handle"]
+        extent = int(tovik.driver("send", listbox, 0x193, 0, 0))  # LB_GETHORIZONTALEXTENT
+        widths = [int(tovik.driver("text-width", hexs("宋体"), 12, hexs(row))) for row in rows]
+        self.assertGreaterEqual(extent, max(widths), rows)
+        left, _, right, _ = tovik.rect(listbox, "client")
+        self.assertGreater(max(widths), right - left, "the open row is wider than the list")
+        self.assertTrue(int(tovik.info(listbox)["style"], 16) & WS_HSCROLL)
+
+    def test_a_change_of_resolution_lays_the_windows_out_again_from_their_twips(self):
+        def scaled(twips):
+            return (twips * 144 + 720) // 1440
+
+        tovik = self.start()
+        listbox = tovik.child(tovik.main, "ListBox")["handle"]
+        item_height = int(tovik.driver("send", listbox, 0x1A1, 0, 0))  # LB_GETITEMHEIGHT
+        tovik.driver("dpi-changed", tovik.main, 144)
+        left, top, right, bottom = tovik.rect(tovik.main, "client")
+        self.assertEqual((right - left, bottom - top), (scaled(3990), scaled(2925)))
+        children = {c["class"]: c["rect"] for c in tovik.children(tovik.main)}
+        self.assertEqual(children["ListBox"], (scaled(960), scaled(120), scaled(3855),
+                                               scaled(2310)))
+        self.assertEqual(children["TovikCommandPanel"], (scaled(120), scaled(120),
+                                                         scaled(870), scaled(2295)))
+        self.assertEqual(tovik.child(tovik.panel, "Button")["rect"],
+                         (0, scaled(50), scaled(750), scaled(380)))
+        self.assertGreater(int(tovik.driver("send", listbox, 0x1A1, 0, 0)), item_height,
+                           "the list's font grew with the resolution")
+        colour = tovik.pixel(tovik.panel, 4, scaled(360 * 2 + 165))  # New's face, grown
+        self.assertEqual(min(tovik.FACES, key=lambda name: sum(
+            (a - b) ** 2 for a, b in zip(colour, tovik.FACES[name]))), N, colour)
+        tovik.mouse("click", tovik.panel, 30, scaled(360 * 5 + 200))
+        about = tovik.wait("关于")
+        tovik.driver("dpi-changed", about, 144)
+        left, top, right, bottom = tovik.rect(about, "client")
+        self.assertEqual((right - left, bottom - top), (scaled(6000), scaled(2670)))
+        self.assertEqual(tovik.children(about)[0]["rect"], (scaled(4440), scaled(2160),
+                                                            scaled(5655), scaled(2535)))
+        tovik.press(about, "确定")
+        tovik.wait_gone("关于")
 
     def test_about_shows_its_text_and_closes_with_ok_and_with_the_close_box(self):
         tovik = self.start()

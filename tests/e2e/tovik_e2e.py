@@ -508,6 +508,18 @@ class Tovik:
                               "rect": tuple(int(v) for v in fields[5].split())})
         return found
 
+    def accessible(self, window):
+        """What a screen reader finds in the window and the windows inside it: per client
+        object (child 0) and per simple element its handle, child, role, state and name."""
+        found = []
+        for line in self.driver("accessible", window).splitlines():
+            fields = line.split("\t")
+            if len(fields) >= 5:
+                found.append({"handle": fields[0], "child": int(fields[1]),
+                              "role": int(fields[2]), "state": int(fields[3], 16),
+                              "name": unescape(fields[4])})
+        return found
+
     def child(self, window, class_name):
         return next(c for c in self.children(window) if c["class"] == class_name)
 

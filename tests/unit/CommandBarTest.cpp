@@ -133,28 +133,39 @@ TEST_F(CommandBarTest, AButtonDisabledWhileHeldKeepsEveryHoverAwayUntilAnEnabled
 }
 
 // Enabled here: New (2), Delete (3) and About (5).
-TEST_F(CommandBarTest, TheKeyboardMovesAmongTheEnabledButtonsAndStopsAtTheEnds) {
-    bar.KeyboardEnter();
-    EXPECT_EQ(Faces(), "--HN-N");
-    bar.KeyboardMove(1);
-    bar.KeyboardMove(1);
-    EXPECT_EQ(Faces(), "--NN-H") << "Password is skipped";
-    bar.KeyboardMove(1);
-    EXPECT_EQ(bar.KeyboardIndex(), kAbout);
-    bar.KeyboardHome();
-    bar.KeyboardMove(-1);
-    EXPECT_EQ(Faces(), "--HN-N");
-    bar.KeyboardEnd();
-    EXPECT_EQ(bar.KeyboardIndex(), kAbout);
+TEST_F(CommandBarTest, KeysMoveAmongTheEnabledButtonsAndStopAtTheEnds) {
+    EXPECT_EQ(bar.KeyTarget(kNew, BarKey::Next), kDelete);
+    EXPECT_EQ(bar.KeyTarget(kDelete, BarKey::Next), kAbout) << "Password is skipped";
+    EXPECT_EQ(bar.KeyTarget(kAbout, BarKey::Next), -1);
+    EXPECT_EQ(bar.KeyTarget(kAbout, BarKey::Previous), kDelete);
+    EXPECT_EQ(bar.KeyTarget(kNew, BarKey::Previous), -1);
+    EXPECT_EQ(bar.KeyTarget(kAbout, BarKey::First), kNew);
+    EXPECT_EQ(bar.KeyTarget(kNew, BarKey::Last), kAbout);
+    // A button disabled under the focus hands it on, forward first.
+    EXPECT_EQ(bar.HandOnTarget(kNew), kDelete);
+    EXPECT_EQ(bar.HandOnTarget(kAbout), kDelete);
+    bar.CommandEnabled = {};
+    EXPECT_EQ(bar.HandOnTarget(kAbout), -1);
+}
 
-    // Leaving and coming back finds the same button, unless it can no longer be used.
+TEST_F(CommandBarTest, TheFocusedButtonShowsTheHoverFaceUntilTheKeyboardLeavesTheBar) {
+    bar.KeyboardFocus(kDelete);
+    EXPECT_EQ(Faces(), "--NH-N");
+    EXPECT_EQ(bar.HoverIndex, kDelete);
+    bar.KeyboardFocus(kPassword);
+    EXPECT_EQ(Faces(), "--NH-N") << "a disabled button takes no hover";
+
+    // A mouse press gives its button the focus; it keeps the normal face while held.
+    bar.lblCommand_MouseDown(kAbout);
+    bar.KeyboardFocus(kAbout);
+    EXPECT_EQ(Faces(), "--NN-N");
+    EXPECT_TRUE(bar.ShowReleaseLook(kAbout));
+    EXPECT_EQ(Faces(), "--NN-H");
+
     bar.KeyboardLeave();
     EXPECT_EQ(Faces(), "--NN-N");
-    EXPECT_EQ(bar.KeyboardIndex(), -1);
-    bar.HoverIndex = kDelete;
-    bar.CommandEnabled[kDelete] = false;
-    bar.KeyboardEnter();
-    EXPECT_EQ(Faces(), "--H--N");
+    EXPECT_EQ(bar.HoverIndex, -1);
+    EXPECT_FALSE(bar.HoverShown);
 }
 
 TEST_F(CommandBarTest, AReleaseAwayFromThePressedButtonCancelsThePress) {

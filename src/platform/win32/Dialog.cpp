@@ -1,8 +1,12 @@
 #include "platform/win32/Dialog.h"
 
+#include "platform/win32/Picture.h"
+
 namespace tovik::win {
 
 namespace {
+constexpr UINT kDpiChanged = 0x02E0;  // WM_DPICHANGED, Windows 8.1 and later
+
 BOOL CALLBACK CollectEnabled(HWND hwnd, LPARAM lParam) {
     if (IsWindowEnabled(hwnd)) reinterpret_cast<std::vector<HWND>*>(lParam)->push_back(hwnd);
     return TRUE;
@@ -40,6 +44,11 @@ void ModalHost::Run(HWND dialog) {
             PostQuitMessage(static_cast<int>(msg.wParam));
             break;
         }
+        // Enter held down on the window below goes on repeating into the dialog, where it
+        // would answer it unread.
+        if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN && (msg.lParam & (1 << 30))) {
+            continue;
+        }
         if (!IsDialogMessageW(dialog, &msg)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
@@ -72,21 +81,64 @@ Dialog::~Dialog() {
     }
 }
 
+// The place on the screen is in the screen's pixels; the size in those of the monitor the
+// dialog lands on, which it can tell only once it exists.
 void Dialog::ShowModal(const wchar_t* title, int clientWidth, int clientHeight, int screenLeft,
                        int screenTop) {
-    dpi_ = Dpi::OfScreen();
-    font_.Reset(CreateDefaultFont(dpi_));
+    const Dpi screen = Dpi::OfScreen();
     EmptyTemplate dialogTemplate{};
     dialogTemplate.header.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
     if (!CreateDialogIndirectParamW(GetModuleHandleW(nullptr), &dialogTemplate.header,
                                     host_.Owner(), Procedure, reinterpret_cast<LPARAM>(this))) {
         return;
     }
+    KeepDialogFromScaling(hwnd_);
     SetWindowTextW(hwnd_, title);
-    PlaceByClientArea(hwnd_, dpi_.X(screenLeft), dpi_.Y(screenTop), dpi_.X(clientWidth),
-                      dpi_.Y(clientHeight));
+    client_ = {0, 0, clientWidth, clientHeight};
+    const int left = screen.Px(screenLeft);
+    const int top = screen.Px(screenTop);
+    PlaceByClientArea(hwnd_, left, top, screen.Px(clientWidth), screen.Px(clientHeight), screen);
+    dpi_ = Dpi::Of(hwnd_);
+    if (dpi_.value != screen.value) {
+        PlaceByClientArea(hwnd_, left, top, dpi_.Px(clientWidth), dpi_.Px(clientHeight), dpi_);
+    }
+    font_.Reset(CreateDefaultFont(dpi_));
     OnInit();
     host_.Run(hwnd_);
+}
+
+// Every control goes back to its twips at the new resolution, with the font of that
+// resolution; the new font is in use before the old one goes.
+void Dialog::ChangeResolution(int dpi, const RECT& suggested) {
+    dpi_ = Dpi{dpi};
+    PlaceWindow(hwnd_, suggested.left, suggested.top, dpi_.Px(client_.width),
+                dpi_.Px(client_.height), dpi_);
+    UniqueFont font(CreateDefaultFont(dpi_));
+    for (const Placed& placed : controls_) {
+        const RECT r =
+            dpi_.Rect(placed.rect.left, placed.rect.top, placed.rect.width, placed.rect.height);
+        SetWindowPos(placed.control, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        SendMessageW(placed.control, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), FALSE);
+    }
+    font_ = std::move(font);
+    if (icon_) LoadIcons();
+    OnLayout();
+    RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+void Dialog::UseIcon(int resource) {
+    icon_ = resource;
+    LoadIcons();
+}
+
+void Dialog::LoadIcons() {
+    UniqueIcon big = IconFromResource(icon_, SystemMetric(SM_CXICON, dpi_));
+    UniqueIcon small = IconFromResource(icon_, SystemMetric(SM_CXSMICON, dpi_));
+    SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.Get()));
+    SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.Get()));
+    bigIcon_ = std::move(big);
+    smallIcon_ = std::move(small);
 }
 
 void Dialog::Close() {
@@ -103,6 +155,7 @@ HWND Dialog::AddControl(const wchar_t* className, const wchar_t* text, DWORD sty
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                    GetModuleHandleW(nullptr), nullptr);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
+    controls_.push_back({control, {left, top, width, height}});
     return control;
 }
 
@@ -121,6 +174,10 @@ INT_PTR CALLBACK Dialog::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARA
         return FALSE;
     }
     try {
+        if (message == kDpiChanged) {
+            dialog->ChangeResolution(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+            return TRUE;
+        }
         LRESULT result = 0;
         if (!dialog->OnMessage(message, wParam, lParam, result)) return FALSE;
         // Colour messages answer with the brush itself; the others through DWLP_MSGRESULT.

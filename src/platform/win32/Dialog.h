@@ -56,6 +56,9 @@ protected:
 
     // Called once the window exists; create the controls here.
     virtual void OnInit() = 0;
+    // Called after the dialog was laid out again at a new resolution: what the controls'
+    // twips do not say (sizes fitted to a text, pictures) is redone here.
+    virtual void OnLayout() {}
     // Return true when the message was handled; `result` then goes back to the system.
     virtual bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
@@ -63,14 +66,26 @@ protected:
                     int top, int width, int height, DWORD exStyle = 0);
     HWND Item(int id) const { return GetDlgItem(hwnd_, id); }
     const Dpi& Scale() const { return dpi_; }
+    // The window's icons, from an icon file kept as a raw resource, at the resolution's sizes.
+    void UseIcon(int resource);
 
 private:
+    struct Placed {
+        HWND control;
+        TwipRect rect;
+    };
     static INT_PTR CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    void ChangeResolution(int dpi, const RECT& suggested);
+    void LoadIcons();
 
     ModalHost& host_;
     HWND hwnd_ = nullptr;
     Dpi dpi_;
+    TwipRect client_{};  // the client area's size
     UniqueFont font_;
+    std::vector<Placed> controls_;
+    int icon_ = 0;
+    UniqueIcon bigIcon_, smallIcon_;
 };
 
 }  // namespace tovik::win

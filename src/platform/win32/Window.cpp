@@ -61,23 +61,59 @@ LRESULT CALLBACK Window::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARA
     }
 }
 
+namespace {
+// A function of user32 that older systems lack, or null there.
+template <typename Function>
+Function UserFunction(const char* name) {
+    const HMODULE user = GetModuleHandleW(L"user32.dll");
+    return user ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(user, name)))
+                : nullptr;
+}
+
+// The frame's width depends on the resolution too; the plain call knows only the screen's.
+RECT FrameAround(HWND hwnd, int clientWidth, int clientHeight, const Dpi& dpi) {
+    using Function = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+    static const auto adjustForDpi = UserFunction<Function>("AdjustWindowRectExForDpi");
+    RECT frame{0, 0, clientWidth, clientHeight};
+    const auto style = static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE));
+    const auto exStyle = static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_EXSTYLE));
+    const BOOL menu = GetMenu(hwnd) != nullptr;
+    if (!adjustForDpi ||
+        !adjustForDpi(&frame, style, menu, exStyle, static_cast<UINT>(dpi.value))) {
+        AdjustWindowRectEx(&frame, style, menu, exStyle);
+    }
+    return frame;
+}
+}  // namespace
+
 Dpi Dpi::OfScreen() {
     Dpi dpi;
-    if (const WindowDC screen(nullptr); screen) {
-        dpi.x = GetDeviceCaps(screen.Get(), LOGPIXELSX);
-        dpi.y = GetDeviceCaps(screen.Get(), LOGPIXELSY);
-    }
+    if (const WindowDC screen(nullptr); screen) dpi.value = GetDeviceCaps(screen.Get(), LOGPIXELSY);
     return dpi;
 }
 
+Dpi Dpi::Of(HWND hwnd) {
+    using Function = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow = UserFunction<Function>("GetDpiForWindow");
+    const UINT value = getDpiForWindow && hwnd ? getDpiForWindow(hwnd) : 0;
+    if (value > 0) return Dpi{static_cast<int>(value)};
+    return OfScreen();
+}
+
 RECT Dpi::Rect(int left, int top, int width, int height) const {
-    return {X(left), Y(top), X(left + width), Y(top + height)};
+    return ToRect(TwipsToPixels(TwipRect{left, top, width, height}, value));
+}
+
+int SystemMetric(int index, const Dpi& dpi) {
+    using Function = int(WINAPI*)(int, UINT);
+    static const auto forDpi = UserFunction<Function>("GetSystemMetricsForDpi");
+    return forDpi ? forDpi(index, static_cast<UINT>(dpi.value)) : GetSystemMetrics(index);
 }
 
 // Every design names 宋体 (SimSun) where it names a font.
 HFONT CreateDesignFont(int tenthsOfPoint, const Dpi& dpi) {
     LOGFONTW font{};
-    font.lfHeight = -MulDiv(tenthsOfPoint, dpi.y, 720);
+    font.lfHeight = -FontPixels(tenthsOfPoint, dpi.value);
     font.lfWeight = FW_NORMAL;
     font.lfCharSet = GB2312_CHARSET;
     font.lfQuality = DEFAULT_QUALITY;
@@ -87,15 +123,34 @@ HFONT CreateDesignFont(int tenthsOfPoint, const Dpi& dpi) {
 
 HFONT CreateDefaultFont(const Dpi& dpi) { return CreateDesignFont(90, dpi); }
 
-void PlaceByClientArea(HWND hwnd, int x, int y, int clientWidth, int clientHeight) {
-    RECT frame{0, 0, clientWidth, clientHeight};
-    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE)),
-                       GetMenu(hwnd) != nullptr,
-                       static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_EXSTYLE)));
-    UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
-    if (x == CW_USEDEFAULT) flags |= SWP_NOMOVE;
-    SetWindowPos(hwnd, nullptr, x + frame.left, y + frame.top, frame.right - frame.left,
-                 frame.bottom - frame.top, flags);
+// A frame that came out other than the system said for the resolution (one that has not yet
+// followed a change of resolution) is made up for, once the window stands.
+void PlaceWindow(HWND hwnd, int left, int top, int clientWidth, int clientHeight, const Dpi& dpi,
+                 UINT flags) {
+    const RECT frame = FrameAround(hwnd, clientWidth, clientHeight, dpi);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    flags |= SWP_NOZORDER | SWP_NOACTIVATE;
+    SetWindowPos(hwnd, nullptr, left, top, width, height, flags);
+    RECT client{};
+    if (IsIconic(hwnd) || !GetClientRect(hwnd, &client)) return;
+    if (client.right != clientWidth || client.bottom != clientHeight) {
+        SetWindowPos(hwnd, nullptr, 0, 0, width + clientWidth - client.right,
+                     height + clientHeight - client.bottom, flags | SWP_NOMOVE);
+    }
+}
+
+void PlaceByClientArea(HWND hwnd, int x, int y, int clientWidth, int clientHeight, const Dpi& dpi) {
+    const RECT frame = FrameAround(hwnd, clientWidth, clientHeight, dpi);
+    PlaceWindow(hwnd, x + frame.left, y + frame.top, clientWidth, clientHeight, dpi,
+                x == CW_USEDEFAULT ? SWP_NOMOVE : 0);
+}
+
+void KeepDialogFromScaling(HWND dialog) {
+    constexpr int kDisableAll = 1;  // DDC_DISABLE_ALL
+    using Function = BOOL(WINAPI*)(HWND, int, int);
+    static const auto setBehavior = UserFunction<Function>("SetDialogDpiChangeBehavior");
+    if (setBehavior) setBehavior(dialog, kDisableAll, kDisableAll);
 }
 
 }  // namespace tovik::win

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "platform/Twips.h"
+
 namespace tovik::win {
 
 class Window {
@@ -32,24 +34,39 @@ inline POINT PointFrom(LPARAM lParam) {
     return {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
 }
 
-// Screen resolution and the conversion of the designs' twips into pixels.
+// A resolution in dots per inch, and the designs' twips in its pixels.
 struct Dpi {
-    int x = 96;
-    int y = 96;
+    int value = kBaseDpi;
 
+    // The screen's: the one the system was started with.
     static Dpi OfScreen();
-    int X(int twips) const { return MulDiv(twips, x, 1440); }
-    int Y(int twips) const { return MulDiv(twips, y, 1440); }
+    // The resolution of the monitor the window is on, where the system tells it per window
+    // (Windows 10 and later); the screen's elsewhere.
+    static Dpi Of(HWND hwnd);
+    int Px(int twips) const { return TwipsToPixels(twips, value); }
     RECT Rect(int left, int top, int width, int height) const;
 };
+
+inline RECT ToRect(const PixelRect& r) { return {r.left, r.top, r.right, r.bottom}; }
+
+// A system metric (icon sizes and the like) at the resolution.
+int SystemMetric(int index, const Dpi& dpi);
 
 // The designs' font (宋体) at the given size in tenths of a point; charset GB2312.
 HFONT CreateDesignFont(int tenthsOfPoint, const Dpi& dpi);
 // The font the windows use where the designs name none.
 HFONT CreateDefaultFont(const Dpi& dpi);
 
-// Sizes a window so its client area has the given pixels, with the client's top-left corner
-// at (x, y) on the screen, or at the system's default place when x is CW_USEDEFAULT.
-void PlaceByClientArea(HWND hwnd, int x, int y, int clientWidth, int clientHeight);
+// Sizes a window so its client area has the given pixels at the resolution, with the client's
+// top-left corner at (x, y) on the screen, or where the window stands when x is CW_USEDEFAULT.
+void PlaceByClientArea(HWND hwnd, int x, int y, int clientWidth, int clientHeight, const Dpi& dpi);
+// The same with the window's own top-left corner at (left, top), as after a change of
+// resolution, where the system suggests the place.
+void PlaceWindow(HWND hwnd, int left, int top, int clientWidth, int clientHeight, const Dpi& dpi,
+                 UINT flags = 0);
+
+// A dialog lays itself out again when its resolution changes, from its own twips; the
+// system's own scaling of dialogs (Windows 10 and later) would scale the old pixels instead.
+void KeepDialogFromScaling(HWND dialog);
 
 }  // namespace tovik::win

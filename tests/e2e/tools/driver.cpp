@@ -7,6 +7,7 @@
 #include <windows.h>  // first: the other Windows headers build on it
 // clang-format on
 #include <commctrl.h>
+#include <oleacc.h>
 #include <psapi.h>
 #include <tlhelp32.h>
 #include <winternl.h>
@@ -1428,6 +1429,94 @@ std::wstring send_result_text(const std::optional<LRESULT>& result) {
     return L"error:" + dec(GetLastError());
 }
 
+// What a screen reader finds: for the window and every window inside it, the client
+// object's role, state and name, then those of each of its simple elements (children that
+// are windows of their own come in their own turn).
+void emit_accessible(HWND hwnd, IAccessible* object, long child) {
+    VARIANT id{};
+    id.vt = VT_I4;
+    id.lVal = child;
+    BSTR name = nullptr;
+    VARIANT role{}, state{};
+    if (FAILED(object->get_accName(id, &name))) name = nullptr;
+    object->get_accRole(id, &role);
+    object->get_accState(id, &state);
+    emit(tabbed({hex(hwnd), dec(child), dec(role.vt == VT_I4 ? role.lVal : -1),
+                 hex(static_cast<uint32_t>(state.vt == VT_I4 ? state.lVal : 0)),
+                 escape_controls(name ? name : L"")}));
+    SysFreeString(name);
+    VariantClear(&role);
+    VariantClear(&state);
+}
+
+int cmd_accessible(const Args& args) {
+    require_args(args, 1, 1);
+    HWND root = resolve(args[0]);
+    if (FAILED(CoInitialize(nullptr))) throw Failure("CoInitialize failed");
+    std::vector<HWND> windows{root};
+    for (HWND child : descendants(root)) windows.push_back(child);
+    for (HWND hwnd : windows) {
+        IAccessible* object = nullptr;
+        if (FAILED(AccessibleObjectFromWindow(hwnd, OBJID_CLIENT, IID_IAccessible,
+                                              reinterpret_cast<void**>(&object))) ||
+            !object)
+            continue;
+        emit_accessible(hwnd, object, CHILDID_SELF);
+        long count = 0;
+        if (SUCCEEDED(object->get_accChildCount(&count)) && count > 0) {
+            std::vector<VARIANT> children(static_cast<size_t>(count));
+            long obtained = 0;
+            if (SUCCEEDED(AccessibleChildren(object, 0, count, children.data(), &obtained))) {
+                for (long i = 0; i < obtained; ++i) {
+                    if (children[i].vt == VT_I4) emit_accessible(hwnd, object, children[i].lVal);
+                    VariantClear(&children[i]);
+                }
+            }
+        }
+        object->Release();
+    }
+    CoUninitialize();
+    return kExitOk;
+}
+
+// The width in pixels of a text in a font of the given face and character height.
+int cmd_text_width(const Args& args) {
+    require_args(args, 3, 3);
+    LOGFONTW logfont{};
+    logfont.lfHeight = -static_cast<LONG>(parse_number(args[1], "height"));
+    logfont.lfCharSet = GB2312_CHARSET;
+    lstrcpynW(logfont.lfFaceName, decode_hex_text(args[0]).c_str(), LF_FACESIZE);
+    const std::wstring text = decode_hex_text(args[2]);
+    HFONT font = CreateFontIndirectW(&logfont);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, font);
+    SIZE size{};
+    const BOOL measured =
+        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(font);
+    if (!measured) throw Failure("cannot measure the text");
+    emit(dec(size.cx));
+    return kExitOk;
+}
+
+// WM_DPICHANGED as the system sends it when a window moves to a monitor of another
+// resolution; the suggested rectangle (the window's own) lies in the target's memory.
+int cmd_dpi_changed(const Args& args) {
+    require_args(args, 2, 2);
+    HWND hwnd = resolve(args[0]);
+    const auto dpi = static_cast<WORD>(parse_number(args[1], "dpi"));
+    const RECT suggested = window_rect(hwnd);
+    RemoteProcess target(window_pid(hwnd));
+    const uint64_t address = target.alloc(sizeof suggested);
+    target.write(address, &suggested, sizeof suggested);
+    constexpr UINT kDpiChanged = 0x02E0;
+    if (!send_with_timeout(hwnd, kDpiChanged, MAKEWPARAM(dpi, dpi), static_cast<LPARAM>(address)))
+        throw Failure("WM_DPICHANGED got no answer");
+    return kExitOk;
+}
+
 int cmd_end_session(const Args& args) {
     require_args(args, 1, 1);
     HWND hwnd = resolve(args[0]);
@@ -1655,6 +1744,15 @@ Exit status: 0 success, 1 failure or timeout (reason on stderr), 2 bad usage.
                                       folder if given; print them (decimal)
   hold <hex path> <ms>                keep a file open, unshared, for a while;
                                       print "held" once it is open
+  accessible <win>                    what a screen reader finds in the window
+                                      and each window inside it: handle child
+                                      role state(hex) name, per client object
+                                      and per simple element (child > 0)
+  text-width <hex face> <px> <hex text>
+                                      width in pixels of the text in that font
+                                      (GB2312 character set, <px> high)
+  dpi-changed <win> <dpi>             send WM_DPICHANGED with the window's own
+                                      rectangle as the suggested one
 )";
 
 using Command = int (*)(const Args&);
@@ -1686,6 +1784,9 @@ const std::map<std::wstring, Command, std::less<>>& commands() {
         {L"counters", cmd_counters},
         {L"attrib", cmd_attrib},
         {L"hold", cmd_hold},
+        {L"accessible", cmd_accessible},
+        {L"text-width", cmd_text_width},
+        {L"dpi-changed", cmd_dpi_changed},
     };
     return table;
 }
