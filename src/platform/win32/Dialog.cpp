@@ -21,6 +21,24 @@ struct alignas(4) EmptyTemplate {
 };
 }  // namespace
 
+// Enter acts on its key-down, so a key held down on the window below goes on repeating into
+// the dialog, message box or shell question that it opened, where it would answer it unread.
+// Every modal loop of the thread (ours, the message boxes', the shell's) asks this filter
+// first; a key pressed in the dialog itself starts without the repeat bit.
+namespace {
+LRESULT CALLBACK DropHeldEnter(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* msg = reinterpret_cast<const MSG*>(lParam);
+    if (code >= 0 && msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN &&
+        (msg->lParam & (1 << 30))) {
+        return 1;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+}  // namespace
+
+ModalHost::ModalHost()
+    : heldEnter_(SetWindowsHookExW(WH_MSGFILTER, DropHeldEnter, nullptr, GetCurrentThreadId())) {}
+
 // The loop ends when the dialog is gone. A quit request (the program ending while the dialog
 // is open) closes the dialog as a cancel and is handed on to the loop outside.
 void ModalHost::Run(HWND dialog) {
@@ -44,11 +62,7 @@ void ModalHost::Run(HWND dialog) {
             PostQuitMessage(static_cast<int>(msg.wParam));
             break;
         }
-        // Enter held down on the window below goes on repeating into the dialog, where it
-        // would answer it unread.
-        if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN && (msg.lParam & (1 << 30))) {
-            continue;
-        }
+        if (CallMsgFilterW(&msg, MSGF_DIALOGBOX)) continue;
         if (!IsDialogMessageW(dialog, &msg)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);

@@ -16,7 +16,7 @@ namespace tovik::win {
 // button or Alt+Tab brings it forward with its owner rather than leaving it behind.
 class ModalHost {
 public:
-    ModalHost() = default;
+    ModalHost();
     ModalHost(const ModalHost&) = delete;
     ModalHost& operator=(const ModalHost&) = delete;
 
@@ -35,6 +35,7 @@ private:
     };
     HWND main_ = nullptr;
     std::vector<Frame> frames_;
+    UniqueHook heldEnter_;
 };
 
 class Dialog {

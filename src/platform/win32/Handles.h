@@ -47,6 +47,7 @@ inline void DeleteGdiObject(HGDIOBJ h) { ::DeleteObject(h); }
 inline void DestroyIconHandle(HICON h) { ::DestroyIcon(h); }
 inline void DestroyMenuHandle(HMENU h) { ::DestroyMenu(h); }
 inline void DeleteMemoryDC(HDC h) { ::DeleteDC(h); }
+inline void UnhookHook(HHOOK h) { ::UnhookWindowsHookEx(h); }
 
 using UniqueHandle = Unique<HANDLE, CloseKernelHandle>;
 using UniqueFind = Unique<HANDLE, CloseFind>;
@@ -57,6 +58,7 @@ using UniqueIcon = Unique<HICON, DestroyIconHandle>;
 using UniqueMenu = Unique<HMENU, DestroyMenuHandle>;
 // A memory DC from CreateCompatibleDC.
 using UniqueMemoryDC = Unique<HDC, DeleteMemoryDC>;
+using UniqueHook = Unique<HHOOK, UnhookHook>;
 
 // A window's DC from GetDC, given back to the same window; the screen's for no window.
 class WindowDC {
