@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "platform/Platform.h"
+#include "platform/win32/ComApartment.h"
 #include "platform/win32/Handles.h"
 
 namespace tovik::win {
@@ -41,6 +42,7 @@ private:
     UniqueHandle instanceMutex_;
     std::function<HWND()> owner_;
     HWND main_ = nullptr;
+    ComApartment com_;
 };
 
 }  // namespace tovik::win
