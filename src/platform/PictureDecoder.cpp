@@ -371,18 +371,18 @@ bool DecodeJpeg(Reader& in, DecodedPicture& picture) {
         in.Skip(static_cast<std::size_t>(length));
         if (marker == 0xDB) {
             while (!segment.Rest().empty()) {
-                const int spec = segment.Byte();
-                if ((spec & 15) > 3) return false;
-                for (std::uint32_t& q : quant[spec & 3]) {
-                    q = static_cast<std::uint32_t>(spec >> 4 ? segment.BigEndian16()
-                                                             : segment.Byte());
+                const int which = segment.Byte();
+                if ((which & 15) > 3) return false;
+                for (std::uint32_t& q : quant[which & 3]) {
+                    q = static_cast<std::uint32_t>(which >> 4 ? segment.BigEndian16()
+                                                              : segment.Byte());
                 }
             }
         } else if (marker == 0xC4) {
             while (!segment.Rest().empty()) {
-                const int spec = segment.Byte();
-                if ((spec & 15) > 3 || (spec >> 4) > 1) return false;
-                Huffman& table = tables[(spec >> 4) * 4 + (spec & 15)];
+                const int which = segment.Byte();
+                if ((which & 15) > 3 || (which >> 4) > 1) return false;
+                Huffman& table = tables[(which >> 4) * 4 + (which & 15)];
                 std::array<int, 17> counts{};
                 int code = 0, total = 0;
                 for (int length = 1; length <= 16; ++length) {
