@@ -3,16 +3,12 @@
 // Tovik.exe, so that what Tovik costs beyond it is ours.
 //
 // Built with FLOOR_WITH_LIBRARIES it also pays for what Tovik cannot do without and the plain
-// floor does not do: it loads the common controls, COM and the shell, decodes one GIF picture
-// through OLE, and its row is Chinese text in 宋体, which brings in a CJK font.
+// floor does not do: it loads the common controls and the shell, and its row is Chinese text in
+// 宋体, which brings in a CJK font.
 #include <windows.h>
 #ifdef FLOOR_WITH_LIBRARIES
 #include <commctrl.h>
-#include <ole2.h>
-#include <olectl.h>
 #include <shellapi.h>
-
-#include <cstring>
 #endif
 
 namespace {
@@ -23,32 +19,12 @@ LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     }
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
-
-#ifdef FLOOR_WITH_LIBRARIES
-void LoadLibrariesAndPicture() {
-    const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&controls);
-    OleInitialize(nullptr);
-    const HINSTANCE instance = GetModuleHandleW(nullptr);
-    const HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(10));
-    const DWORD size = SizeofResource(instance, found);
-    HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, size);
-    std::memcpy(GlobalLock(copy), LockResource(LoadResource(instance, found)), size);
-    GlobalUnlock(copy);
-    IStream* stream = nullptr;
-    IPicture* picture = nullptr;
-    CreateStreamOnHGlobal(copy, TRUE, &stream);
-    OleLoadPicture(stream, static_cast<LONG>(size), FALSE, IID_IPicture,
-                   reinterpret_cast<void**>(&picture));
-    if (picture) picture->Release();
-    if (stream) stream->Release();
-}
-#endif
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
 #ifdef FLOOR_WITH_LIBRARIES
-    LoadLibrariesAndPicture();
+    const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
     const wchar_t* row = L"D: 剩余12.35GB  已创建 未打开";
 #else
     const wchar_t* row = L"D:";

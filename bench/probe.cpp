@@ -9,10 +9,16 @@
 //       rebuild after Close, and the peak working set after each
 //   probe drive-types
 //       what the system's drive-type query costs, per drive, here; and per fixed drive, what
-//       looking at it as Tovik's start-up does costs a fresh process, and then once more
+//       looking at it as Tovik's start-up does costs a fresh process, and then once more; what
+//       the listing of c:\*.* that follows each vault probe costs; and what asking the system
+//       about every letter, as start-up does for letters an earlier run left, costs
+//   probe cost comctl32|shell32|font|ole
+//       what one library, or a row of Chinese text in 宋体, costs a fresh process on its own:
+//       the time to load it (to draw the row) and what it adds to the peak working set
 //
 // Results are key=value lines; times in milliseconds, memory in KiB.
 #include <windows.h>
+#include <commctrl.h>
 #include <psapi.h>
 
 #include <cstdio>
@@ -245,37 +251,141 @@ std::vector<std::wstring> DriveRoots() {
 
 // What a program pays to look at the drives as Tovik's start-up does: the type of every drive,
 // then for each fixed one a vault probe and its free space. The first round is the one a fresh
-// process pays, the second what the same questions cost once Wine has seen each drive.
-double DriveRound(const std::vector<std::wstring>& roots, int& fixed) {
-    const double started = Now();
-    fixed = 0;
+// process pays, the second what the same questions cost once Wine has seen each drive. Tovik
+// also lists c:\*.* after each probe, up to the first plain file; that is timed on its own.
+struct Round {
+    double look = 0;
+    double listing = 0;
+    int fixed = 0;
+};
+
+Round DriveRound(const std::vector<std::wstring>& roots) {
+    Round round;
     for (const std::wstring& root : roots) {
+        double started = Now();
         if (GetDriveTypeW(root.c_str()) != DRIVE_FIXED) continue;
-        ++fixed;
-        const std::wstring marker = root + L"Recycled\\Tovik\\我的Tovik\\desktop.ini";
+        ++round.fixed;
+        const std::wstring marker = root + L"Recycled\\Tovik\\Recycled\\desktop.ini";
         WIN32_FIND_DATAW data;
-        const HANDLE find = FindFirstFileW(marker.c_str(), &data);
+        HANDLE find = FindFirstFileW(marker.c_str(), &data);
         if (find != INVALID_HANDLE_VALUE) FindClose(find);
+        round.look += Now() - started;
+        started = Now();
+        find = FindFirstFileW(L"c:\\*.*", &data);
+        if (find != INVALID_HANDLE_VALUE) {
+            while ((data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY |
+                                             FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) &&
+                   FindNextFileW(find, &data)) {
+            }
+            FindClose(find);
+        }
+        round.listing += Now() - started;
+        started = Now();
         ULARGE_INTEGER available;
         GetDiskFreeSpaceExW(root.c_str(), &available, nullptr, nullptr);
+        round.look += Now() - started;
     }
-    return Now() - started;
+    return round;
 }
 
 int DriveTypes() {
+    double started = Now();
+    for (wchar_t letter = L'A'; letter <= L'Z'; ++letter) {
+        const wchar_t device[] = {letter, L':', L'\0'};
+        wchar_t target[512];
+        QueryDosDeviceW(device, target, 512);
+    }
+    const double sweep = Now() - started;
     const std::vector<std::wstring> roots = DriveRoots();
-    int fixed = 0;
-    const double first = DriveRound(roots, fixed);
-    const double again = DriveRound(roots, fixed);
+    const Round first = DriveRound(roots);
+    const Round again = DriveRound(roots);
     constexpr int kRounds = 10;
-    const double started = Now();
+    started = Now();
     for (int round = 0; round < kRounds; ++round) {
         for (const std::wstring& root : roots) GetDriveTypeW(root.c_str());
     }
     const double calls = static_cast<double>(kRounds * roots.size());
+    const double fixed = first.fixed ? first.fixed : 1;
     std::printf("drive_type_ms=%.3f\n", calls ? (Now() - started) / calls : 0.0);
-    std::printf("first_look_ms=%.3f\n", fixed ? first / fixed : 0.0);
-    std::printf("next_look_ms=%.3f\n", fixed ? again / fixed : 0.0);
+    std::printf("first_look_ms=%.3f\n", first.look / fixed);
+    std::printf("next_look_ms=%.3f\n", again.look / fixed);
+    std::printf("first_listing_ms=%.3f\n", first.listing / fixed);
+    std::printf("next_listing_ms=%.3f\n", again.listing / fixed);
+    std::printf("sweep_ms=%.3f\n", sweep);
+    return 0;
+}
+
+double WorkingSetKib() {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+    return static_cast<double>(counters.PeakWorkingSetSize) / 1024.0;
+}
+
+template <typename Function>
+Function Entry(const wchar_t* library, const char* name) {
+    const HMODULE module = LoadLibraryW(library);
+    return module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)))
+                  : nullptr;
+}
+
+// What any window program pays first, and the floor too: the display's driver, a window, a
+// list box and a line of the system's font.
+void WarmUp() {
+    const HWND list = CreateWindowExW(0, L"LISTBOX", L"", WS_OVERLAPPED, 0, 0, 100, 100, nullptr,
+                                      nullptr, GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"D:"));
+    const HDC dc = GetDC(list);
+    TextOutW(dc, 0, 0, L"D:", 2);
+    ReleaseDC(list, dc);
+    DestroyWindow(list);
+}
+
+// One thing Tovik loads (or loaded), in a process that has loaded nothing else of the kind,
+// beyond what every window program pays: its time and what it adds to the peak working set.
+// The libraries are loaded by name here, as the probe itself imports none of them.
+int Cost(const wchar_t* what) {
+    WarmUp();
+    const double before = WorkingSetKib();
+    const double started = Now();
+    if (wcscmp(what, L"comctl32") == 0) {
+        using Init = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+        const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+        if (const auto init = Entry<Init>(L"comctl32.dll", "InitCommonControlsEx")) init(&controls);
+    } else if (wcscmp(what, L"shell32") == 0) {
+        using Accept = void(WINAPI*)(HWND, BOOL);
+        if (const auto accept = Entry<Accept>(L"shell32.dll", "DragAcceptFiles")) {
+            accept(GetDesktopWindow(), FALSE);
+        }
+    } else if (wcscmp(what, L"ole") == 0) {
+        using Initialize = HRESULT(WINAPI*)(LPVOID);
+        if (const auto initialize = Entry<Initialize>(L"ole32.dll", "OleInitialize")) {
+            initialize(nullptr);
+        }
+    } else if (wcscmp(what, L"font") == 0) {
+        LOGFONTW face{};
+        face.lfHeight = -14;
+        face.lfCharSet = GB2312_CHARSET;
+        lstrcpynW(face.lfFaceName, L"宋体", LF_FACESIZE);
+        const HFONT font = CreateFontIndirectW(&face);
+        const HDC screen = GetDC(nullptr);
+        const HDC dc = CreateCompatibleDC(screen);
+        const HBITMAP bitmap = CreateCompatibleBitmap(screen, 300, 20);
+        const HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
+        const HGDIOBJ oldFont = SelectObject(dc, font);
+        const wchar_t row[] = L"D: 剩余12.35GB  已创建 未打开";
+        TextOutW(dc, 0, 0, row, static_cast<int>(wcslen(row)));
+        SelectObject(dc, oldFont);
+        SelectObject(dc, oldBitmap);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+        ReleaseDC(nullptr, screen);
+        DeleteObject(font);
+    } else {
+        return 2;
+    }
+    std::printf("cost_ms=%.3f\n", Now() - started);
+    std::printf("cost_kib=%.0f\n", WorkingSetKib() - before);
     return 0;
 }
 
@@ -286,7 +396,8 @@ int wmain(int argc, wchar_t** argv) {
         if (argc == 4 && wcscmp(argv[1], L"start") == 0) return Start(argv[2], _wtoi(argv[3]));
         if (argc == 4 && wcscmp(argv[1], L"cycle") == 0) return Cycle(argv[2], _wtoi(argv[3]));
         if (argc == 2 && wcscmp(argv[1], L"drive-types") == 0) return DriveTypes();
-        std::fputs("usage: probe start|cycle <exe> <rows> | drive-types\n", stderr);
+        if (argc == 3 && wcscmp(argv[1], L"cost") == 0) return Cost(argv[2]);
+        std::fputs("usage: probe start|cycle <exe> <rows> | drive-types | cost <what>\n", stderr);
         return 2;
     } catch (const Failure& failure) {
         std::fprintf(stderr, "probe: %s\n", failure.what);

@@ -2,7 +2,6 @@
 #include <windows.h>
 
 #include <commctrl.h>
-#include <ole2.h>
 
 #include "about/AboutWindow_win.h"
 #include "app/MainForm.h"
@@ -97,13 +96,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
-    const bool ole = SUCCEEDED(OleInitialize(nullptr));
-    int code = 0;
     try {
-        code = tovik::win::Run(showCommand);
+        return tovik::win::Run(showCommand);
     } catch (...) {
-        code = 1;
+        return 1;
     }
-    if (ole) OleUninitialize();
-    return code;
 }

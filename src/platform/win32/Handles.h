@@ -94,38 +94,6 @@ private:
     HDC dc_;
 };
 
-// A COM interface pointer that releases its reference.
-template <typename T>
-class ComRef {
-public:
-    ComRef() = default;
-    ComRef(ComRef&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
-    ComRef& operator=(ComRef&& other) noexcept {
-        if (this != &other) {
-            Reset();
-            p_ = std::exchange(other.p_, nullptr);
-        }
-        return *this;
-    }
-    ComRef(const ComRef&) = delete;
-    ComRef& operator=(const ComRef&) = delete;
-    ~ComRef() { Reset(); }
-
-    T* Get() const { return p_; }
-    T* operator->() const { return p_; }
-    explicit operator bool() const { return p_ != nullptr; }
-    T** Put() {
-        Reset();
-        return &p_;
-    }
-    void Reset() {
-        if (p_) std::exchange(p_, nullptr)->Release();
-    }
-
-private:
-    T* p_ = nullptr;
-};
-
 // Selects a GDI object into a DC for a scope. Declare it after the DC's owner, so that the old
 // object goes back before the DC does.
 class SelectObjectScope {

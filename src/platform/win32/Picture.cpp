@@ -1,6 +1,11 @@
 #include "platform/win32/Picture.h"
 
+#include <cstdint>
 #include <cstring>
+#include <span>
+#include <vector>
+
+#include "platform/PictureDecoder.h"
 
 namespace tovik::win {
 
@@ -46,38 +51,72 @@ UniqueIcon IconFromResource(int id, int size) {
                                                0x00030000, size, size, LR_DEFAULTCOLOR));
 }
 
+// 32 bits a pixel, top row first: the decoder's pixels as they are. The mask is a monochrome
+// bitmap, its rows padded to 16 bits, as CreateBitmap takes them.
 Picture Picture::FromResource(int id) {
     Picture result;
     const RawResource raw = FindRaw(id);
-    const void* bytes = raw.bytes;
-    const DWORD size = raw.size;
-    if (!bytes || size == 0) return result;
+    if (!raw.bytes) return result;
+    DecodedPicture decoded;
+    if (!DecodePicture(std::span<const std::uint8_t>(raw.bytes, raw.size), decoded)) return result;
+    const int width = decoded.width, height = decoded.height;
 
-    // The stream owns this copy and frees it when released.
-    HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, size);
-    if (!copy) return result;
-    if (void* target = GlobalLock(copy)) {
-        std::memcpy(target, bytes, size);
-        GlobalUnlock(copy);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    UniqueBitmap colour(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!colour || !bits) return result;
+    std::memcpy(bits, decoded.pixels.data(), decoded.pixels.size() * sizeof(std::uint32_t));
+
+    if (!decoded.transparent.empty()) {
+        const std::size_t stride = (static_cast<std::size_t>(width) + 15) / 16 * 2;
+        std::vector<BYTE> rows(stride * static_cast<std::size_t>(height), 0);
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                if (decoded.transparent[static_cast<std::size_t>(y) * width + x]) {
+                    rows[y * stride + x / 8] |= static_cast<BYTE>(0x80 >> (x % 8));
+                }
+            }
+        }
+        result.mask_.Reset(CreateBitmap(width, height, 1, 1, rows.data()));
+        if (!result.mask_) return Picture();
     }
-    ComRef<IStream> stream;
-    if (FAILED(CreateStreamOnHGlobal(copy, TRUE, stream.Put()))) {
-        GlobalFree(copy);
-        return result;
-    }
-    if (FAILED(OleLoadPicture(stream.Get(), static_cast<LONG>(size), FALSE, IID_IPicture,
-                              reinterpret_cast<void**>(result.picture_.Put())))) {
-        return result;
-    }
-    result.picture_->get_Width(&result.width_);
-    result.picture_->get_Height(&result.height_);
+    result.colour_ = std::move(colour);
+    result.width_ = width;
+    result.height_ = height;
     return result;
 }
 
+// The mask clears the opaque pixels to black and leaves the rest (a monochrome source takes
+// the DC's text colour for 0 and its background colour for 1); the colours are then ORed in.
 void Picture::Draw(HDC dc, const RECT& target) const {
-    if (!picture_) return;
-    picture_->Render(dc, target.left, target.top, target.right - target.left,
-                     target.bottom - target.top, 0, height_, width_, -height_, nullptr);
+    if (!colour_) return;
+    UniqueMemoryDC source(CreateCompatibleDC(dc));
+    if (!source) return;
+    const int x = target.left, y = target.top;
+    const int cx = target.right - target.left, cy = target.bottom - target.top;
+    if (!mask_) {
+        SelectObjectScope select(source.Get(), colour_.Get());
+        StretchBlt(dc, x, y, cx, cy, source.Get(), 0, 0, width_, height_, SRCCOPY);
+        return;
+    }
+    const COLORREF background = SetBkColor(dc, RGB(255, 255, 255));
+    const COLORREF text = SetTextColor(dc, RGB(0, 0, 0));
+    {
+        SelectObjectScope select(source.Get(), mask_.Get());
+        StretchBlt(dc, x, y, cx, cy, source.Get(), 0, 0, width_, height_, SRCAND);
+    }
+    {
+        SelectObjectScope select(source.Get(), colour_.Get());
+        StretchBlt(dc, x, y, cx, cy, source.Get(), 0, 0, width_, height_, SRCPAINT);
+    }
+    SetTextColor(dc, text);
+    SetBkColor(dc, background);
 }
 
 }  // namespace tovik::win

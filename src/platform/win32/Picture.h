@@ -1,10 +1,8 @@
-// A GIF or JPEG picture from the program's resources, drawn through OLE's picture object,
-// which every Windows has and which keeps a GIF's transparent colour.
+// A GIF or JPEG picture from the program's resources, decoded by the program itself and drawn
+// with plain GDI: no COM, no library loaded for five small pictures.
 #pragma once
 
 #include <windows.h>
-
-#include <olectl.h>
 
 #include "platform/win32/Handles.h"
 
@@ -18,9 +16,10 @@ public:
     void Draw(HDC dc, const RECT& target) const;
 
 private:
-    ComRef<IPicture> picture_;
-    OLE_XSIZE_HIMETRIC width_ = 0;
-    OLE_YSIZE_HIMETRIC height_ = 0;
+    UniqueBitmap colour_;  // transparent pixels black, so that they add nothing
+    UniqueBitmap mask_;    // monochrome, 1 where transparent; none for an opaque picture
+    int width_ = 0;
+    int height_ = 0;
 };
 
 // An icon of the given size from an .ico file kept as a raw resource; the image of that size

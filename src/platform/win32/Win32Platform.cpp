@@ -329,8 +329,10 @@ std::optional<std::string> Win32Platform::WindowsDirectory() {
 
 // One path, closed by the empty entry the shell's list format needs; no flags, so the shell
 // confirms on its own and deletes for good. The shell answers a No to its question and a Cancel
-// in its error boxes alike.
+// in its error boxes alike. Without COM the shell still deletes, only without the extensions
+// that need it.
 ShellDeleteOutcome Win32Platform::ShellDelete(std::string_view path) {
+    com_.Enter();
     std::wstring from = Widen(path);
     from.push_back(L'\0');
     from.push_back(L'\0');

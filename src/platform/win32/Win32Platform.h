@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "platform/Platform.h"
+#include "platform/win32/ComApartment.h"
 #include "platform/win32/Handles.h"
 
 namespace tovik::win {
@@ -48,6 +49,7 @@ private:
     std::function<HWND()> owner_;
     HWND main_ = nullptr;
     bool waiting_ = false;
+    ComApartment com_;
 };
 
 }  // namespace tovik::win
