@@ -3,6 +3,13 @@
 enable_language(RC)
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
 
+# The resource compiler reads the pictures and icons the .rc names; a new drawing of one of
+# them builds the program again.
+file(GLOB tovik_pictures CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/res/*.ico
+     ${PROJECT_SOURCE_DIR}/res/*.gif ${PROJECT_SOURCE_DIR}/res/*.jpg)
+set_source_files_properties(res/Tovik.rc PROPERTIES OBJECT_DEPENDS
+                            "${tovik_pictures};${TOVIK_GENERATED}/Tovik.manifest")
+
 # The manifest carries the version too; the resource compiler finds it in the generated folder.
 configure_file(res/Tovik.manifest.in ${TOVIK_GENERATED}/Tovik.manifest @ONLY)
 

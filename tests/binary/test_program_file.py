@@ -161,10 +161,11 @@ class ProgramFileChecks:
         for system in ("35138b9a-5d96-4fbd-8e2d-a2440225f93a", "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38",
                        "1f676c76-80e1-4239-95bb-83d0f6d0da78", "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"):
             self.assertIn('<supportedOS Id="{%s}"/>' % system, manifest)
-        # The program's one icon holds the sizes the system asks for at 100 to 200 %.
+        # The program's one icon holds the sizes the system asks for at 100 to 200 % (the large one
+        # at 125 % is made from 48).
         icons = [v for k, v in resources.items() if k[0] == RT_ICON]
         sizes = sorted({struct.unpack_from("<i", icon, 4)[0] for icon in icons})
-        self.assertEqual(sizes, [16, 20, 24, 32, 40, 48, 64])
+        self.assertEqual(sizes, [16, 20, 24, 32, 48, 64])
 
 
 class I686ProgramFile(ProgramFileChecks, unittest.TestCase):
