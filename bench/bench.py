@@ -10,9 +10,11 @@ import os
 import pathlib
 import platform
 import shutil
+import signal
 import statistics
 import subprocess
 import sys
+import threading
 import time
 
 top = pathlib.Path(__file__).resolve().parent.parent
@@ -38,6 +40,8 @@ IDLE_SECONDS = 10
 # stand-ins) is over by then.
 SETTLE_SECONDS = 1.5
 FOLDER = "C:\\bench\\"
+# The probe itself gives up after 30 s without a filled list.
+STARTUP_LIMIT = 45
 
 
 class Bench:
@@ -79,16 +83,33 @@ class Bench:
 
     def start(self, program, rows, idle=False):
         """Starts a program through the probe; with `idle`, also the CPU time it uses while
-        waiting shown and, for Tovik, hidden in the tray."""
-        time.sleep(SETTLE_SECONDS)
-        probe = subprocess.Popen([WINE, FOLDER + "probe.exe", "start", FOLDER + program,
-                                  str(rows)], env=self.session.env(), stdin=subprocess.PIPE,
-                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-        found = {}
-        for line in probe.stdout:
-            if line.strip() == "ready":
+        waiting shown and, for Tovik, hidden in the tray. A start the probe gives up on is
+        made once more."""
+        for attempt in (1, 2):
+            time.sleep(SETTLE_SECONDS)
+            complaints = build / "bench" / "probe-stderr.txt"
+            with complaints.open("w") as stderr:
+                probe = subprocess.Popen([WINE, FOLDER + "probe.exe", "start", FOLDER + program,
+                                          str(rows)], env=self.session.env(),
+                                         stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                         stderr=stderr, text=True)
+            found, ready = read_until_ready(probe, STARTUP_LIMIT)
+            if ready:
                 break
-            found.update(values(line))
+            # The program may hold the probe's output open: it is ended with the probe.
+            for pid in unix_pids(FOLDER + program) + [pathlib.Path("/proc/%d" % probe.pid)]:
+                try:
+                    os.kill(int(pid.name), signal.SIGKILL)
+                except OSError:
+                    pass
+            probe.wait(30)
+            complaint = complaints.read_text().strip().splitlines()[-1:] or ["nothing said"]
+            print("probe start %s, try %d: %s" % (program, attempt, complaint[0]),
+                  file=sys.stderr)
+            probe.stdout.close()
+            probe.stdin.close()
+        else:
+            raise RuntimeError("the probe could not start %s twice" % program)
         if idle:
             pids = unix_pids(FOLDER + program)
             found["idle_cpu_ms"] = cpu_ms(pids, IDLE_SECONDS)
@@ -103,6 +124,24 @@ class Bench:
         probe.wait(60)
         probe.stdout.close()
         return found
+
+
+def read_until_ready(probe, seconds):
+    """The figures the probe prints before "ready", and whether it said it in time; the lines
+    are read aside, so that a probe that says nothing more cannot stop the benchmark."""
+    found, said = {}, threading.Event()
+
+    def read():
+        for line in probe.stdout:
+            if line.strip() == "ready":
+                said.set()
+                return
+            found.update(values(line))
+
+    reader = threading.Thread(target=read, daemon=True)
+    reader.start()
+    reader.join(seconds)
+    return found, said.is_set()
 
 
 def values(text):

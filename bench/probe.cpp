@@ -150,14 +150,18 @@ public:
         return static_cast<double>(counters.PeakWorkingSetSize) / 1024.0;
     }
 
-    // A press and release on command button `index` of the panel, at 96 DPI.
+    // A press and release on command button `index`, a push button on the panel, at 96 DPI.
     void Command(int index) const {
         HWND panel = Child(main_, L"TovikCommandPanel");
         if (!panel) throw Failure{"no command panel"};
-        const LPARAM point = MAKELPARAM(25, 24 * index + 14);
-        PostMessageW(panel, WM_MOUSEMOVE, 0, point);
-        PostMessageW(panel, WM_LBUTTONDOWN, MK_LBUTTON, point);
-        PostMessageW(panel, WM_LBUTTONUP, 0, point);
+        POINT point{25, 24 * index + 14};
+        HWND button = ChildWindowFromPointEx(panel, point, CWP_SKIPINVISIBLE);
+        if (!button || button == panel) throw Failure{"no command button there"};
+        MapWindowPoints(panel, button, &point, 1);
+        const LPARAM at = MAKELPARAM(point.x, point.y);
+        PostMessageW(button, WM_MOUSEMOVE, 0, at);
+        PostMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        PostMessageW(button, WM_LBUTTONUP, 0, at);
     }
 
     HWND main() const { return main_; }
