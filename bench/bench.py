@@ -96,7 +96,10 @@ class Bench:
             found, ready = read_until_ready(probe, STARTUP_LIMIT)
             if ready:
                 break
-            # The program may hold the probe's output open: it is ended with the probe.
+            # What was on the screen when the probe gave up, then the program, which may hold
+            # the probe's output open, is ended with the probe.
+            picture = build / "bench" / ("gave-up-%s-%d.png" % (program, time.time()))
+            self.session.screenshot(picture)
             for pid in unix_pids(FOLDER + program) + [pathlib.Path("/proc/%d" % probe.pid)]:
                 try:
                     os.kill(int(pid.name), signal.SIGKILL)
@@ -104,8 +107,9 @@ class Bench:
                     pass
             probe.wait(30)
             complaint = complaints.read_text().strip().splitlines()[-1:] or ["nothing said"]
-            print("probe start %s, try %d: %s" % (program, attempt, complaint[0]),
-                  file=sys.stderr)
+            print("probe start %s (%d rows), try %d, %s: %s; the screen: %s" % (
+                program, rows, attempt, datetime.datetime.now().strftime("%H:%M:%S"),
+                complaint[0], picture), file=sys.stderr)
             probe.stdout.close()
             probe.stdin.close()
         else:
