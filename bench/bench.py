@@ -100,11 +100,12 @@ class Bench:
             # the probe's output open, is ended with the probe.
             picture = build / "bench" / ("gave-up-%s-%d.png" % (program, time.time()))
             self.session.screenshot(picture)
-            for pid in unix_pids(FOLDER + program) + [pathlib.Path("/proc/%d" % probe.pid)]:
+            for process in unix_pids(FOLDER + program):
                 try:
-                    os.kill(int(pid.name), signal.SIGKILL)
+                    os.kill(int(process.name), signal.SIGKILL)
                 except OSError:
                     pass
+            probe.kill()
             probe.wait(30)
             complaint = complaints.read_text().strip().splitlines()[-1:] or ["nothing said"]
             print("probe start %s (%d rows), try %d, %s: %s; the screen: %s" % (
