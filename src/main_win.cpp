@@ -52,7 +52,6 @@ int Run(int showCommand) {
     MainForm form(platform, window, window.Panel(), dialogs, window, tray);
     window.Attach(form);
     tray.Attach(form);
-    window.SetBusySource([&platform] { return platform.Waiting(); });
     platform.SetMainWindow(window.Handle());
     platform.SetOwnerSource([&host] { return host.Owner(); });
 

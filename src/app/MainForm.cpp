@@ -53,7 +53,13 @@ void MainForm::List1_Click() {
     bar_.RefreshCommandBar();
 }
 
+// While the program waits, the thread still answers what is sent to it, and a button can be
+// pressed that way (a screen reader's "invoke", another program's click): it runs nothing.
 void MainForm::lblCommand_MouseUp(int index) {
+    if (platform_.Waiting()) {
+        bar_.CancelPress();
+        return;
+    }
     if (!bar_.ShowReleaseLook(index)) return;
     switch (index) {
         case kOpen: OpenCommand(); break;
@@ -64,6 +70,7 @@ void MainForm::lblCommand_MouseUp(int index) {
         case kAbout: dialogs_.ShowAbout(); break;
         default: break;
     }
+    RunDeferred();
 }
 
 void MainForm::CommandBarFocus(int index) {
@@ -145,6 +152,7 @@ void MainForm::PasswordCommand() {
 // With a dialog of ours open, the tray brings that dialog forward instead of freeing the
 // window behind it, and About is not stacked on top of it.
 void MainForm::mnFileItems_Click(int index) {
+    if (platform_.Waiting() && index != kMenuExit) return;
     switch (index) {
         case kMenuRestore: RestoreFromTray(); break;
         case kMenuCloseAll: {
@@ -156,9 +164,38 @@ void MainForm::mnFileItems_Click(int index) {
         case kMenuAbout:
             if (!form_.ModalOpen()) lblCommand_MouseUp(kAbout);
             break;
-        case kMenuExit: form_.Unload(); break;
+        case kMenuExit: Form_Close(); break;
         default: break;
     }
+    RunDeferred();
+}
+
+// The shell sends the icon's clicks, and a sent message runs even inside a wait: then the
+// click is dropped, as every click on the window is, and no menu opens over the wait.
+void MainForm::TrayIcon_Click(bool rightButton) {
+    if (platform_.Waiting()) return;
+    if (rightButton) {
+        tray_.ShowMenu();
+    } else {
+        RestoreFromTray();
+    }
+}
+
+// The user who started the program again is waiting for its window, so the request is kept
+// rather than dropped: it is answered once the wait is over, or by the first showing when it
+// came before that. A window shown earlier would show a list not yet filled.
+void MainForm::ComeForward() {
+    if (platform_.Waiting() || (!shown_ && !form_.ModalOpen())) {
+        restoreDeferred_ = true;
+        return;
+    }
+    RestoreFromTray();
+}
+
+void MainForm::RunDeferred() {
+    if (!restoreDeferred_ || platform_.Waiting() || closing_) return;
+    restoreDeferred_ = false;
+    RestoreFromTray();
 }
 
 void MainForm::RestoreFromTray() {
@@ -170,6 +207,11 @@ void MainForm::RestoreFromTray() {
 }
 
 void MainForm::FirstShow(bool minimized) {
+    shown_ = true;
+    if (restoreDeferred_) {  // a second start asked for the window meanwhile
+        restoreDeferred_ = false;
+        minimized = false;
+    }
     if (!minimized) {
         form_.ShowNormal();
     } else if (!trayIcon_) {
@@ -205,6 +247,32 @@ void MainForm::TaskbarCreated() {
 // Only an icon can bring back a hidden window; without one the window stays on the taskbar.
 void MainForm::Form_Resize() {
     if (form_.IsMinimized() && trayIcon_) form_.Hide();
+}
+
+// A close during a wait comes again after it: the command under way ends first.
+void MainForm::Form_Close() {
+    if (platform_.Waiting()) {
+        form_.CloseLater();
+    } else {
+        form_.Unload();
+    }
+}
+
+// The system may end the process as soon as this returns, so everything is done before. Not
+// waiting, the program leaves as it always does, silently. Waiting, the thread stands inside a
+// command that must not go on: the program waited for is stopped, so that it maps or unmaps
+// nothing after this, every letter on a vault (the one that command was mapping included) is
+// removed within the one time limit, and the process ends here.
+void MainForm::Form_EndSession() {
+    if (!platform_.Waiting()) {
+        form_.UnloadForSessionEnd();
+        return;
+    }
+    closing_ = true;
+    platform_.StopWaitedProgram();
+    CloseLeftoverMappings(platform_);
+    tray_.TrayRemove();
+    form_.EndNow();
 }
 
 // Every way out comes through here: the close box, the tray's exit item and the end of the

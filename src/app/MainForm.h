@@ -45,6 +45,8 @@ public:
     virtual void TrayRemove() = 0;
     // MainForm::TrayRetry runs once the time has passed.
     virtual void RetryLater(int delayMs) = 0;
+    // mnTray, at the pointer.
+    virtual void ShowMenu() = 0;
 };
 
 // Form1 as a window: its state, visibility and end.
@@ -59,6 +61,12 @@ public:
     virtual bool IsHidden() = 0;
     virtual void Hide() = 0;
     virtual void Unload() = 0;  // runs Form_QueryUnload, then closes the window
+    // The same for the end of the session.
+    virtual void UnloadForSessionEnd() = 0;
+    // Asks for the close again, to come once the program waits no more.
+    virtual void CloseLater() = 0;
+    // Ends the process at once, wherever the thread stands.
+    virtual void EndNow() = 0;
 };
 
 // Why the window closes: the user (close box, tray menu) or the end of the session, when
@@ -102,10 +110,19 @@ public:
     void Form_MouseMove() { bar_.PointerLeftButtons(); }
     void List1_MouseMove() { bar_.PointerLeftButtons(); }
     void mnFileItems_Click(int index);
+    // The tray icon's click: the left button brings the window back, the right one the menu.
+    void TrayIcon_Click(bool rightButton);
+    // Another start of the program asks this one to come forward.
+    void ComeForward();
     void RestoreFromTray();
     void TrayRetry();
     void TaskbarCreated();  // the shell started again and knows no icon of ours
     void Form_Resize();
+    // The close box, Alt+F4, the tray's exit or a close sent by another program.
+    void Form_Close();
+    // The session ends (logoff, shutdown, an installer closing programs): afterwards the
+    // system may end the process at any moment.
+    void Form_EndSession();
     void Form_QueryUnload(UnloadMode mode);
 
     AppState state;
@@ -119,6 +136,7 @@ private:
     void PasswordCommand();
     void ReportStillMapped(const std::vector<std::string>& letters);
     void ScheduleTrayRetry();
+    void RunDeferred();
     int SelectedNumber() { return list_.SelectedRow() + 1; }
 
     Platform& platform_;
@@ -128,7 +146,9 @@ private:
     TrayIcon& tray_;
     CommandBar bar_;
     bool closing_ = false;
-    bool trayIcon_ = false;  // the shell shows our icon
+    bool shown_ = false;
+    bool restoreDeferred_ = false;  // a come-forward that arrived during a wait
+    bool trayIcon_ = false;         // the shell shows our icon
     int trayRetries_ = 0;
 };
 

@@ -240,6 +240,13 @@ bool MainWindow::IsHidden() { return !IsWindowVisible(Handle()); }
 
 void MainWindow::Hide() { ShowWindow(Handle(), SW_HIDE); }
 
+// The close is posted, and the waits leave it in the queue until they are over.
+void MainWindow::CloseLater() { PostMessageW(Handle(), WM_CLOSE, 0, 0); }
+
+// At the end of the session, from inside a wait: the logic has closed what it could, and
+// nothing of the command under way may go on.
+void MainWindow::EndNow() { ExitProcess(0); }
+
 // Every way of closing ends here, once: vaults and icon first, then the window.
 void MainWindow::Unload(UnloadMode mode) {
     if (unloaded_ || !Handle()) return;
@@ -324,21 +331,25 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             return 0;
         case WM_CLOSE:
-            // Not while a vault is being mapped or unmapped: the close comes once that is done.
-            if (busy_ && busy_()) {
-                PostMessageW(hwnd, WM_CLOSE, 0, 0);
+            if (form_) {
+                form_->Form_Close();
             } else {
                 Unload();
             }
             return 0;
         case WM_QUERYENDSESSION: return TRUE;
         case WM_ENDSESSION:
-            if (wParam) Unload(UnloadMode::SessionEnd);
+            if (!wParam) return 0;
+            if (form_) {
+                form_->Form_EndSession();
+            } else {
+                Unload(UnloadMode::SessionEnd);
+            }
             return 0;
         case WM_DESTROY: PostQuitMessage(0); return 0;
         default:
             if (comeForward_ != 0 && message == comeForward_) {
-                if (form_) form_->RestoreFromTray();
+                if (form_) form_->ComeForward();
                 return kComingForward;
             }
             return Window::HandleMessage(message, wParam, lParam);

@@ -1,7 +1,6 @@
 // Form1: the main window with the partition list, the button panel and the banner.
 #pragma once
 
-#include <functional>
 #include <string>
 
 #include "app/CommandPanel_win.h"
@@ -21,8 +20,6 @@ public:
     // Creates the window and its controls, still hidden.
     bool Create();
     void Attach(MainForm& form);
-    // Whether the program is waiting for another and must not be closed underneath that wait.
-    void SetBusySource(std::function<bool()> busy) { busy_ = std::move(busy); }
     // Asks the copy already running to come forward; false when there is none to ask.
     static bool BringRunningCopyForward();
 
@@ -48,7 +45,9 @@ public:
     bool IsHidden() override;
     void Hide() override;
     void Unload() override { Unload(UnloadMode::User); }
-    void Unload(UnloadMode mode);
+    void UnloadForSessionEnd() override { Unload(UnloadMode::SessionEnd); }
+    void CloseLater() override;
+    void EndNow() override;
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -59,6 +58,7 @@ private:
     void LayOut(const RECT* suggested);
     void LoadIcons();
     void UpdateListExtent();
+    void Unload(UnloadMode mode);
     std::optional<std::wstring> ListRow(int row) const;
     HWND FocusToRestore() const;
     void Paint(HDC dc);
@@ -78,7 +78,6 @@ private:
     UniqueIcon trayIcon_;
     UniqueMenu menu_;
     std::wstring credit_;
-    std::function<bool()> busy_;
     UINT comeForward_ = 0;
     bool unloaded_ = false;
 };

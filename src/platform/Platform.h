@@ -73,8 +73,9 @@ public:
     virtual bool MakeFolder(std::string_view path) = 0;
     // Removes an empty folder.
     virtual bool RemoveFolder(std::string_view path) = 0;
-    // How many files and folders lie below the folder, at every depth; nullopt when they
-    // cannot all be counted.
+    // How many files and folders can be seen below the folder, at every depth: a folder below
+    // it that cannot be listed counts as itself alone. nullopt when the folder itself cannot be
+    // listed. The thread keeps answering meanwhile (see Waiting).
     virtual std::optional<std::uint64_t> CountEntries(std::string_view path) = 0;
     // Creates or empties the file and writes the text and CR LF in the ANSI code page; fails
     // without writing when the text has no exact form there.
@@ -93,11 +94,17 @@ public:
     virtual bool RunCommand(std::string_view program, std::string_view arguments,
                             int showStyle) = 0;
     // The same, waiting for the program; its exit code, or nullopt when it could not be
-    // started or did not end in time. It is then stopped, and that too within the time: the
-    // call never takes much longer than timeoutMs.
+    // started, did not end in time or was stopped. It is then stopped, and that too within the
+    // time: the call never takes much longer than timeoutMs.
     virtual std::optional<int> RunCommandAndWait(std::string_view program,
                                                  std::string_view arguments, int showStyle,
                                                  int timeoutMs) = 0;
+    // True while a call waits (for a program, for a listing) and the thread meanwhile answers
+    // what the system and other programs send it: whatever reaches the logic then must start
+    // nothing.
+    virtual bool Waiting() = 0;
+    // Stops the program being waited for now, so that it changes nothing after this.
+    virtual void StopWaitedProgram() = 0;
     // What a drive letter stands for in the system's device namespace, such as
     // \??\D:\Recycled\Tovik for a folder mapped with subst; "" when the letter stands for nothing;
     // nullopt when the system cannot say.

@@ -87,12 +87,8 @@ LRESULT CALLBACK Win32Tray::TrayWindowProc(HWND hwnd, UINT message, WPARAM wPara
     if (!tray || !tray->previous_) return DefWindowProcW(hwnd, message, wParam, lParam);
     const WNDPROC previous = tray->previous_;
     try {
-        if (message == kTrayCallbackMessage && lParam == WM_LBUTTONUP) {
-            if (tray->logic_) tray->logic_->RestoreFromTray();
-            return 0;
-        }
-        if (message == kTrayCallbackMessage && lParam == WM_RBUTTONUP) {
-            tray->ShowMenu();
+        if (message == kTrayCallbackMessage && (lParam == WM_LBUTTONUP || lParam == WM_RBUTTONUP)) {
+            if (tray->logic_) tray->logic_->TrayIcon_Click(lParam == WM_RBUTTONUP);
             return 0;
         }
         if (message == WM_TIMER && wParam == kRetryTimer) {

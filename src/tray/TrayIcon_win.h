@@ -26,10 +26,10 @@ public:
     void TraySetTip(std::string_view text) override;
     void TrayRemove() override;
     void RetryLater(int delayMs) override;
+    void ShowMenu() override;
 
 private:
     static LRESULT CALLBACK TrayWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-    void ShowMenu();
 
     HWND form_;
     HMENU menu_;

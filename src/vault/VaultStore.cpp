@@ -71,17 +71,20 @@ public:
         return attributes && *attributes != kNothingThere && (*attributes & kFolder);
     }
 
+    bool Made(const std::string& folder) const {
+        return !madeFolders_.empty() && madeFolders_.back() == folder;
+    }
+
     // A read-only file that was there already (a tree half made by hand) is kept as it is.
-    bool File(const std::string& path, std::string_view text) {
+    bool File(const std::string& path, std::string_view text, int attributes = kAllAttributes) {
         const auto before = platform_.Attributes(path);
         if (!before || (*before != kNothingThere && (*before & kFolder))) return false;
         if (*before == kNothingThere) {
             madeFiles_.push_back(path);  // even a write that fails may leave the file
         } else if (*before & kReadOnly) {
-            return platform_.SetAttributes(path, kAllAttributes);
+            return platform_.SetAttributes(path, attributes);
         }
-        return platform_.WriteTextFile(path, text) &&
-               platform_.SetAttributes(path, kAllAttributes);
+        return platform_.WriteTextFile(path, text) && platform_.SetAttributes(path, attributes);
     }
 
     bool Attributes(const std::string& path, int attributes) {
@@ -104,12 +107,20 @@ private:
     std::vector<std::string> madeFolders_;
     std::vector<std::string> madeFiles_;
 };
-}  // namespace
 
 // Today's systems keep their Recycle Bin elsewhere, so \Recycled is made when it is missing,
-// hidden and system as the old systems made theirs. A standard user may make a folder at a
-// partition's root. The first step that fails ends it: a vault without its disguise, or one
-// whose password could not be saved later, is worse than none.
+// as the old systems made theirs: hidden and system, with the desktop.ini that has Explorer
+// show it as a Recycle Bin and keeps its contents from a casual look. One that was there is
+// left as it is. A standard user may make a folder at a partition's root.
+bool MakeRecycled(Creation& made, const std::string& recycled) {
+    if (!made.Folder(recycled, kHidden | kSystem)) return false;
+    return !made.Made(recycled) ||
+           made.File(recycled + "\\desktop.ini", kMarkerDesktopIni, kHidden | kSystem);
+}
+}  // namespace
+
+// The first step that fails ends it: a vault without its disguise, or one whose password
+// could not be saved later, is worse than none.
 bool CreateVault(Platform& platform, std::string_view partition) {
     if (VaultExists(platform, partition)) return VaultComplete(platform, partition);
     const std::string recycled = Join(partition, kRecycled);
@@ -118,7 +129,7 @@ bool CreateVault(Platform& platform, std::string_view partition) {
     const std::string inner = VaultInnerFolder(partition);
 
     Creation made(platform);
-    const bool whole = made.Folder(recycled, kHidden | kSystem) && made.Folder(root) &&
+    const bool whole = MakeRecycled(made, recycled) && made.Folder(root) &&
                        made.Folder(storage) &&
                        made.File(Join(storage, "\\Desktop.ini"), kStorageDesktopIni) &&
                        made.Attributes(storage, kSystem) && made.Folder(inner) &&
@@ -130,7 +141,8 @@ bool CreateVault(Platform& platform, std::string_view partition) {
 
 // The shell asks its own question and deletes for good. What it says of itself cannot tell a
 // No to its first question from a Cancel half-way, so the disk is asked: a root still there
-// with fewer entries than before means something went and something stayed.
+// with fewer entries than before means something went and something stayed. A folder that
+// cannot be listed counts the same before and after, so it alone is never taken for a loss.
 DeleteResult DeleteVault(Platform& platform, std::string_view partition) {
     const std::string root = VaultRoot(partition);
     const auto before = platform.CountEntries(root);

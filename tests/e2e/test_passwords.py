@@ -63,6 +63,10 @@ class PasswordTest(TovikTest):
         tovik.command(NEW)
         self.assertEqual(tovik.answer()["text"], NO_PASSWORD)
         self.assertEqual(tovik.attributes("E:\\Recycled") & 6, HIDDEN | SYSTEM)
+        # A Recycle Bin to Explorer, as the old systems made it.
+        self.assertEqual((tovik.scene.path("e") / "Recycled" / "desktop.ini").read_bytes(),
+                         MARKER_INI)
+        self.assertEqual(tovik.attributes("E:\\Recycled\\desktop.ini") & 7, HIDDEN | SYSTEM)
         root = tovik.scene.path("e") / "Recycled" / "Tovik"
         self.assertEqual((root / "Recycled" / "Desktop.ini").read_bytes(), MARKER_INI)
         self.assertTrue(tovik.rows()[0][1].endswith("  已创建 未打开"))

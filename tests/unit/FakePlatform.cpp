@@ -182,7 +182,15 @@ bool FakePlatform::RemoveFolder(std::string_view path) {
 std::optional<std::uint64_t> FakePlatform::CountEntries(std::string_view path) {
     const Entry* entry = Find(std::string(path));
     if (Fails("CountEntries", path) || !entry || !entry->folder) return std::nullopt;
-    return Below(std::string(path)).size();
+    if (unlistable.count(Lower(path))) return std::nullopt;
+    Wait();
+    std::size_t seen = 0;
+    for (const std::string& key : Below(std::string(path))) {
+        seen += std::none_of(unlistable.begin(), unlistable.end(), [&](const std::string& folder) {
+            return key.starts_with(folder + "\\");
+        });
+    }
+    return seen;
 }
 
 bool FakePlatform::MakeFolder(std::string_view path) {
@@ -268,11 +276,21 @@ std::optional<int> FakePlatform::RunCommandAndWait(std::string_view program,
     if (Fails("RunCommandAndWait", line)) return std::nullopt;
     commands.push_back({line, showStyle, true});
     timeouts.push_back(timeoutMs);
+    Wait();
     const auto code = exitCodeOf(line);
     clock += code ? 20 : static_cast<std::uint32_t>(timeoutMs);
     const bool subst = Lower(program).ends_with("\\subst.exe");
     if (code == 0 && subst) return Subst(arguments);
     return code;
+}
+
+void FakePlatform::Wait() {
+    if (!duringNextWait) return;
+    const auto during = std::move(duringNextWait);
+    duringNextWait = nullptr;
+    ++waits_;
+    during();
+    --waits_;
 }
 
 // " G: D:\Recycled\Tovik" maps, " G:   /d" unmaps; 1 where the real subst.exe refuses.

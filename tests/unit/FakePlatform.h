@@ -54,7 +54,8 @@ public:
 
     bool drivesFail = false;
     std::vector<Drive> drives;
-    std::set<char> unreadable;  // drives whose listings fail
+    std::set<char> unreadable;         // drives whose listings fail
+    std::set<std::string> unlistable;  // folders (lower case) whose contents cannot be listed
     std::optional<std::string> systemDirectory = std::string("C:\\WINDOWS\\SYSTEM32");
     std::optional<std::string> windowsDirectory = std::string("C:\\WINDOWS");
     // The device namespace: what each letter mapped with subst stands for, such as
@@ -75,6 +76,10 @@ public:
     // The shell's delete: how many entries it takes before the user stops it (0: a No to its
     // question); nullopt: it deletes everything.
     std::optional<std::size_t> shellDeleteStopsAfter;
+
+    // Runs inside the next wait (a waited command, a listing), as whatever the system sends
+    // then runs inside the real ones.
+    std::function<void()> duringNextWait;
 
     // Record.
     std::vector<std::string> calls;  // "Operation argument", in order
@@ -101,6 +106,8 @@ public:
     std::optional<int> RunCommandAndWait(std::string_view program, std::string_view arguments,
                                          int showStyle, int timeoutMs) override;
     std::optional<std::string> DriveTarget(char letter) override;
+    bool Waiting() override { return waits_ > 0; }
+    void StopWaitedProgram() override { calls.push_back("StopWaitedProgram"); }
     std::uint32_t Ticks() override { return clock; }
     std::optional<std::string> SystemDirectory() override;
     std::optional<std::string> WindowsDirectory() override;
@@ -113,6 +120,7 @@ private:
     bool ParentIsFolder(const std::string& path) const;
     std::vector<std::string> Below(const std::string& folder) const;  // deepest first
     int Subst(std::string_view arguments);
+    void Wait();
 
     std::map<std::string, Entry> entries_;  // keyed by lower-case path
     std::map<char, std::optional<std::uint64_t>> freeSpace_;
@@ -120,6 +128,7 @@ private:
     std::optional<std::size_t> failAt_;
     bool failLater_ = false;
     std::set<std::size_t> failed_;
+    int waits_ = 0;
 };
 
 }  // namespace tovik::test

@@ -120,6 +120,9 @@ public:
         log.push_back("Unload");
         if (onUnload) onUnload();
     }
+    void UnloadForSessionEnd() override { log.push_back("UnloadForSessionEnd"); }
+    void CloseLater() override { log.push_back("CloseLater"); }
+    void EndNow() override { log.push_back("EndNow"); }
 };
 
 class FakeTray : public TrayIcon {
@@ -134,6 +137,7 @@ public:
     void TraySetTip(std::string_view text) override { Log("TraySetTip " + std::string(text)); }
     void TrayRemove() override { Log("TrayRemove"); }
     void RetryLater(int delayMs) override { retries.push_back(delayMs); }
+    void ShowMenu() override { Log("ShowMenu"); }
 
 private:
     void Log(const std::string& entry) { (log ? *log : own).push_back(entry); }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 
 #include "FakePlatform.h"
 #include "FakeViews.h"
@@ -427,6 +428,101 @@ TEST_F(MainFormTest, StartUpRemovesWhatAnEarlierRunLeftMappedBeforeReadingTheDri
     EXPECT_EQ(rows.rows.size(), 3u) << "C:, D: and the user's K:";
     EXPECT_EQ(restarted.state.partitions.MappedLetters[1], " M: ");
     EXPECT_TRUE(machine.messages.empty());
+}
+
+// The shell sends the tray icon's clicks, other programs send the come-forward and the close,
+// and all of them run inside a wait (for subst.exe, for the listing of a vault): whatever
+// arrives then starts nothing. The come-forward and the close are done after the wait.
+TEST_F(MainFormTest, WhatArrivesDuringAWaitStartsNothingAndTheRequestsComeAfter) {
+    platform.AddFile(kDPassword, "pw\r\n");
+    const std::vector<std::pair<int, std::optional<std::string>>> waits = {
+        {kOpen, "pw"}, {kClose, std::nullopt}, {kDelete, "pw"}};
+    for (const auto& [command, password] : waits) {
+        if (command == kClose) MarkOpen(2);
+        SelectRow(1);
+        if (password) dialogs.prompts = {*password};
+        platform.answers = {kNoAnswer + kIdYes};  // Delete's question
+        window.log.clear();
+        platform.calls.clear();
+        const std::size_t commandsBefore = platform.commands.size();
+        bool waited = false;
+        platform.duringNextWait = [&] {
+            waited = true;
+            form.TrayIcon_Click(true);
+            form.TrayIcon_Click(false);
+            Release(kAbout);
+            Release(kNew);
+            form.mnFileItems_Click(kMenuCloseAll);
+            form.mnFileItems_Click(kMenuAbout);
+            form.ComeForward();
+            form.Form_Close();
+            EXPECT_EQ(window.log, (std::vector<std::string>{"CloseLater"})) << command;
+            EXPECT_EQ(platform.commands.size(), commandsBefore + (command == kDelete ? 0 : 1));
+        };
+        Release(command);
+        EXPECT_TRUE(waited) << command;
+        EXPECT_EQ(Index("ShowMenu"), -1);
+        EXPECT_EQ(dialogs.aboutShown, 0);
+        EXPECT_EQ(window.log, (std::vector<std::string>{"CloseLater", "ShowNormal"})) << command;
+    }
+    // Not waiting, the same clicks do what they always did.
+    window.log.clear();
+    form.TrayIcon_Click(true);
+    form.TrayIcon_Click(false);
+    form.Form_Close();
+    EXPECT_GE(Index("ShowMenu"), 0);
+    EXPECT_EQ(window.log, (std::vector<std::string>{"ShowNormal", "Unload"}));
+}
+
+// A second start while the old letters are being removed: the window shows once the list is
+// filled, and shows normal even when the launcher asked for it minimised.
+TEST_F(MainFormTest, AComeForwardDuringStartUpWaitsForTheFilledWindow) {
+    test::FakePlatform machine;
+    machine.AddDrive('D', kDriveFixed, 12'345'678'901);
+    machine.AddFile(kSubst, "MZ");
+    machine.mappings['H'] = "\\??\\D:\\Recycled\\Tovik";
+    test::FakeList rows;
+    test::FakeForm starting;
+    MainForm restarted(machine, rows, bar, dialogs, starting, tray);
+    machine.duringNextWait = [&] { restarted.ComeForward(); };
+    restarted.Form_Load();
+    restarted.ComeForward();  // after the sweep, before the first showing
+    EXPECT_TRUE(starting.log.empty());
+    EXPECT_EQ(rows.rows.size(), 1u);
+    restarted.FirstShow(true);
+    EXPECT_EQ(starting.log, (std::vector<std::string>{"ShowNormal"}));
+}
+
+// The session ends while subst.exe maps D:'s vault: that program is stopped, every letter on a
+// vault is removed (the one it may have mapped after all included), silently, and the process
+// ends there. Outside a wait the program leaves as it always does.
+TEST_F(MainFormTest, TheSessionsEndDuringAWaitStopsItClosesEveryVaultAndEnds) {
+    MarkOpen(1);
+    platform.AddFile(kDPassword, "pw\r\n");
+    SelectRow(1);
+    dialogs.prompts = {"pw"};
+    // The fake's EndNow returns; what came after it never runs in the real program.
+    std::size_t messagesAtEnd = 1;
+    std::map<char, std::string> mappingsAtEnd;
+    platform.duringNextWait = [&] {
+        platform.mappings['G'] = "\\??\\D:\\Recycled\\Tovik";  // it got as far as mapping
+        form.Form_EndSession();
+        messagesAtEnd = platform.messages.size();
+        mappingsAtEnd = platform.mappings;
+    };
+    Release(kOpen);
+    const long stopped = Index("StopWaitedProgram");
+    ASSERT_GE(stopped, 0);
+    EXPECT_LT(stopped, Index("RunCommandAndWait " + std::string(kSubst) + " F:   /d"));
+    EXPECT_GE(Index("RunCommandAndWait " + std::string(kSubst) + " G:   /d"), 0);
+    EXPECT_LT(Index("RunCommandAndWait " + std::string(kSubst) + " G:   /d"), Index("TrayRemove"));
+    EXPECT_EQ(window.log, (std::vector<std::string>{"EndNow"}));
+    EXPECT_EQ(messagesAtEnd, 0u);
+    EXPECT_TRUE(mappingsAtEnd.empty());
+
+    window.log.clear();
+    form.Form_EndSession();
+    EXPECT_EQ(window.log, (std::vector<std::string>{"UnloadForSessionEnd"}));
 }
 
 TEST_F(MainFormTest, NothingIsMappedOnceTheProgramIsEnding) {

@@ -50,15 +50,33 @@ TEST_F(VaultStoreTest, CreatesExactlyTheTreeWithItsTextsAndAttributes) {
     EXPECT_TRUE(VaultExists(platform, "D:"));
 }
 
-TEST_F(VaultStoreTest, MakesAMissingRecycledHiddenAndSystemButNeverReplacesAFile) {
+// Made as a Recycle Bin: hidden, system, and its desktop.ini. One that was there is not touched.
+TEST_F(VaultStoreTest, MakesAMissingRecycledAsARecycleBinButNeverReplacesAFile) {
     EXPECT_TRUE(CreateVault(platform, "D:"));
     EXPECT_EQ(platform.Find("D:\\Recycled")->attributes, kHidden | kSystem);
+    const auto* bin = platform.Find("D:\\Recycled\\desktop.ini");
+    ASSERT_NE(bin, nullptr);
+    EXPECT_EQ(bin->bytes, "[.ShellClassInfo]\r\nCLSID={645FF040-5081-101B-9F08-00AA002F954E}\r\n");
+    EXPECT_EQ(bin->attributes, kHidden | kSystem);
     EXPECT_TRUE(VaultComplete(platform, "D:"));
 
     platform.AddFile("C:\\Recycled", "a file of that name");
     EXPECT_FALSE(CreateVault(platform, "C:"));
     EXPECT_EQ(platform.Find("C:\\Recycled")->bytes, "a file of that name");
-    EXPECT_EQ(platform.Tree().size(), 7u) << "only D:'s tree and C:'s file";
+    EXPECT_EQ(platform.Tree().size(), 8u) << "only D:'s tree and C:'s file";
+
+    test::FakePlatform old;
+    old.AddDrive('D', kDriveFixed);
+    old.AddFolder("D:\\Recycled");
+    EXPECT_TRUE(CreateVault(old, "D:"));
+    EXPECT_EQ(old.Find("D:\\Recycled\\desktop.ini"), nullptr);
+    EXPECT_EQ(old.Find("D:\\Recycled")->attributes, 0);
+
+    test::FakePlatform failing;
+    failing.AddDrive('D', kDriveFixed);
+    failing.FailOn("SetAttributes", "D:\\Recycled\\desktop.ini");
+    EXPECT_FALSE(CreateVault(failing, "D:"));
+    EXPECT_TRUE(failing.Tree().empty());
 }
 
 TEST_F(VaultStoreTest, ChangesNothingWhereAVaultIs) {
@@ -149,6 +167,17 @@ TEST_F(VaultStoreTest, DeleteHandsTheShellTheVaultRootAndTellsADeclineFromAStop)
         EXPECT_EQ(DeleteVault(disk, "D:"), c.result);
         EXPECT_EQ(disk.shellDeletes, (std::vector<std::string>{"D:\\Recycled\\Tovik"}));
         EXPECT_NE(disk.Find("D:\\Recycled"), nullptr) << "\\Recycled stays";
+    }
+    // A folder that cannot be listed is no loss by itself: a No leaves the same count.
+    for (const Case& c : {Case{0, DeleteResult::Declined}, Case{3, DeleteResult::Incomplete}}) {
+        test::FakePlatform disk;
+        disk.AddDrive('D', kDriveFixed);
+        CreateVault(disk, "D:");
+        disk.AddFolder("D:\\Recycled\\Tovik\\我的Tovik\\locked");
+        disk.AddFile("D:\\Recycled\\Tovik\\我的Tovik\\locked\\a.txt", "a");
+        disk.unlistable.insert("d:\\recycled\\tovik\\我的tovik\\locked");
+        disk.shellDeleteStopsAfter = c.stopsAfter;
+        EXPECT_EQ(DeleteVault(disk, "D:"), c.result);
     }
     // A shell that failed is no decline, and neither is a stop when the entries could not be
     // counted beforehand.

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/Text.h"
 #include "platform/win32/WinText.h"
@@ -81,34 +82,86 @@ UniqueHandle StartProcess(std::string_view program, std::string_view arguments, 
 
 // Takes the messages of a range out of the queue, handing them on or dropping them; a few at
 // a time, so that a window that never stops asking to be painted cannot hold the wait.
-void TakeMessages(UINT first, UINT last, bool dispatch) {
+// PeekMessage hands out a WM_QUIT whatever the range: it is kept for after the wait.
+void TakeMessages(UINT first, UINT last, bool dispatch, std::optional<WPARAM>& quit) {
     MSG msg;
     for (int i = 0; i < 64 && PeekMessageW(&msg, nullptr, first, last, PM_REMOVE); ++i) {
-        if (dispatch) DispatchMessageW(&msg);
+        if (msg.message == WM_QUIT) {
+            quit = msg.wParam;
+        } else if (dispatch) {
+            DispatchMessageW(&msg);
+        }
     }
 }
 
-// Until the process ends or the time is up, the thread goes on answering what the system and
-// other programs send and repainting its windows, so that Windows never takes it for hung.
-// Input (keys, the mouse, the tray icon's clicks) is dropped, so that no second command can
-// start meanwhile; other posted messages (a close, a quit) wait in the queue until this is over.
-bool WaitResponsively(HANDLE process, DWORD timeoutMs) {
+bool WaitAnswering(HANDLE object, DWORD timeoutMs, std::optional<WPARAM>& quit) {
     const DWORD start = GetTickCount();
     while (true) {
         const DWORD elapsed = GetTickCount() - start;
         if (elapsed >= timeoutMs) return false;
         const DWORD woken =
-            MsgWaitForMultipleObjects(1, &process, FALSE, timeoutMs - elapsed, QS_ALLINPUT);
+            MsgWaitForMultipleObjects(1, &object, FALSE, timeoutMs - elapsed, QS_ALLINPUT);
         if (woken == WAIT_OBJECT_0) return true;
-        if (woken != WAIT_OBJECT_0 + 1) return WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
-        TakeMessages(WM_KEYFIRST, WM_KEYLAST, false);
-        TakeMessages(WM_MOUSEFIRST, WM_MOUSELAST, false);
-        TakeMessages(WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK, false);
-        TakeMessages(WM_USER, 0xBFFF, false);
-        TakeMessages(WM_PAINT, WM_PAINT, true);
-        TakeMessages(WM_TIMER, WM_TIMER, true);
-        TakeMessages(0xC000, 0xFFFF, true);  // registered ones, such as a restarted taskbar's
+        if (woken != WAIT_OBJECT_0 + 1) return WaitForSingleObject(object, 0) == WAIT_OBJECT_0;
+        TakeMessages(WM_KEYFIRST, WM_KEYLAST, false, quit);
+        TakeMessages(WM_MOUSEFIRST, WM_MOUSELAST, false, quit);
+        TakeMessages(WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK, false, quit);
+        TakeMessages(WM_USER, 0xBFFF, false, quit);
+        TakeMessages(WM_PAINT, WM_PAINT, true, quit);
+        TakeMessages(WM_TIMER, WM_TIMER, true, quit);
+        TakeMessages(0xC000, 0xFFFF, true, quit);  // registered ones, such as a restarted taskbar's
     }
+}
+
+// Until the object is signalled or the time is up, the thread goes on answering what the
+// system and other programs send and repainting its windows, so that Windows never takes it
+// for hung. Input (keys, the mouse) is dropped; other posted messages (a close) wait in the
+// queue until this is over. What is sent runs at once, whatever its kind: the logic asks
+// Waiting() and starts nothing then.
+bool WaitResponsively(HANDLE object, DWORD timeoutMs) {
+    std::optional<WPARAM> quit;
+    const bool signalled = WaitAnswering(object, timeoutMs, quit);
+    if (quit) PostQuitMessage(static_cast<int>(*quit));
+    return signalled;
+}
+
+// Links to other folders are counted, not followed. A folder below the root that cannot be
+// listed, or not to its end, counts with what could be seen of it.
+std::optional<std::uint64_t> CountBelow(const std::wstring& root) {
+    std::uint64_t count = 0;
+    std::vector<std::wstring> folders{root};
+    for (bool isRoot = true; !folders.empty(); isRoot = false) {
+        const std::wstring folder = std::move(folders.back());
+        folders.pop_back();
+        WIN32_FIND_DATAW data;
+        UniqueFind find(FindFirstFileW((folder + L"\\*").c_str(), &data));
+        if (!find) {
+            if (isRoot) return std::nullopt;
+            continue;
+        }
+        do {
+            const std::wstring_view name = data.cFileName;
+            if (name == L"." || name == L"..") continue;
+            ++count;
+            if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+                folders.push_back(folder + L'\\' + data.cFileName);
+            }
+        } while (FindNextFileW(find.Get(), &data));
+        if (isRoot && GetLastError() != ERROR_NO_MORE_FILES) return std::nullopt;
+    }
+    return count;
+}
+
+struct Count {
+    std::wstring root;
+    std::optional<std::uint64_t> entries;
+};
+
+DWORD WINAPI CountThread(void* parameter) {
+    auto* job = static_cast<Count*>(parameter);
+    job->entries = CountBelow(job->root);
+    return 0;
 }
 
 // A program that outlives its time is stopped, and its end is waited for within that time.
@@ -186,28 +239,20 @@ bool Win32Platform::RemoveFolder(std::string_view path) {
     return RemoveDirectoryW(Widen(path).c_str()) != 0;
 }
 
-// Links to other folders are counted, not followed.
+// A vault of a hundred thousand files on a slow disk takes seconds to list: a thread of its
+// own lists it while this one keeps the windows answering. Without that thread, it is listed
+// here.
 std::optional<std::uint64_t> Win32Platform::CountEntries(std::string_view path) {
-    std::uint64_t count = 0;
-    std::vector<std::wstring> folders{Widen(path)};
-    while (!folders.empty()) {
-        const std::wstring folder = std::move(folders.back());
-        folders.pop_back();
-        WIN32_FIND_DATAW data;
-        UniqueFind find(FindFirstFileW((folder + L"\\*").c_str(), &data));
-        if (!find) return std::nullopt;
-        do {
-            const std::wstring_view name = data.cFileName;
-            if (name == L"." || name == L"..") continue;
-            ++count;
-            if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-                folders.push_back(folder + L'\\' + data.cFileName);
-            }
-        } while (FindNextFileW(find.Get(), &data));
-        if (GetLastError() != ERROR_NO_MORE_FILES) return std::nullopt;
-    }
-    return count;
+    Count job{Widen(path), std::nullopt};
+    // The C runtime is the system's DLL, which frees what it keeps for a thread at the
+    // thread's end: a plain system thread will do.
+    const UniqueHandle thread(CreateThread(nullptr, 0, CountThread, &job, 0, nullptr));
+    if (!thread) return CountBelow(job.root);
+    ++waits_;
+    WaitResponsively(thread.Get(), INFINITE);
+    --waits_;
+    WaitForSingleObject(thread.Get(), INFINITE);  // the job lives here
+    return job.entries;
 }
 
 // Opened without replacing the file, then cut to nothing: a hidden or system file can be
@@ -277,8 +322,11 @@ bool Win32Platform::SetAttributes(std::string_view path, int attributes) {
     return SetFileAttributesW(Widen(path).c_str(), bits) != 0;
 }
 
+// What is started here is started to be seen (Explorer on a vault): it may take the
+// foreground, which Windows 11 otherwise keeps for this program.
 bool Win32Platform::RunCommand(std::string_view program, std::string_view arguments,
                                int showStyle) {
+    AllowSetForegroundWindow(ASFW_ANY);
     return static_cast<bool>(StartProcess(program, arguments, showStyle));
 }
 
@@ -291,9 +339,11 @@ std::optional<int> Win32Platform::RunCommandAndWait(std::string_view program,
     if (!process) return std::nullopt;
     const DWORD limit = static_cast<DWORD>(std::max(timeoutMs, 0));
     const DWORD stopTime = std::min(kTimeToStopMs, limit / 2);
-    waiting_ = true;
+    const HANDLE outer = std::exchange(waitedProgram_, process.Get());
+    ++waits_;
     const bool ended = WaitResponsively(process.Get(), limit - stopTime);
-    waiting_ = false;
+    --waits_;
+    waitedProgram_ = outer;
     if (!ended) {
         TerminateProcess(process.Get(), 1);
         WaitForSingleObject(process.Get(), stopTime);
@@ -302,6 +352,12 @@ std::optional<int> Win32Platform::RunCommandAndWait(std::string_view program,
     DWORD code = 0;
     if (!GetExitCodeProcess(process.Get(), &code)) return std::nullopt;
     return static_cast<int>(code);
+}
+
+void Win32Platform::StopWaitedProgram() {
+    if (!waitedProgram_) return;
+    TerminateProcess(waitedProgram_, 1);
+    WaitForSingleObject(waitedProgram_, kTimeToStopMs);
 }
 
 // The answer is a list of targets, the one in force first; the buffer grows until it fits.

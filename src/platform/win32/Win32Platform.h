@@ -17,8 +17,6 @@ public:
     // there is one, else the main window.
     void SetOwnerSource(std::function<HWND()> owner) { owner_ = std::move(owner); }
     void SetMainWindow(HWND main) { main_ = main; }
-    // While a program is waited for, the windows keep painting but take no input.
-    bool Waiting() const { return waiting_; }
 
     bool AnotherInstanceRunning() override;
     std::optional<std::vector<Drive>> Drives() override;
@@ -38,6 +36,8 @@ public:
     std::optional<int> RunCommandAndWait(std::string_view program, std::string_view arguments,
                                          int showStyle, int timeoutMs) override;
     std::optional<std::string> DriveTarget(char letter) override;
+    bool Waiting() override { return waits_ > 0; }
+    void StopWaitedProgram() override;
     std::uint32_t Ticks() override { return GetTickCount(); }
     std::optional<std::string> SystemDirectory() override;
     std::optional<std::string> WindowsDirectory() override;
@@ -48,7 +48,8 @@ private:
     UniqueHandle instanceMutex_;
     std::function<HWND()> owner_;
     HWND main_ = nullptr;
-    bool waiting_ = false;
+    int waits_ = 0;                   // waits under way, one inside another at the session's end
+    HANDLE waitedProgram_ = nullptr;  // the innermost program waited for
     ComApartment com_;
 };
 

@@ -1345,6 +1345,22 @@ int cmd_send(const Args& args) {
     return kExitOk;
 }
 
+// As the shell hands a tray icon's clicks to its window: sent, without waiting for the answer.
+// A sent message runs inside whatever loop the target is in, a wait of its own included.
+int cmd_notify(const Args& args) {
+    RawMessage m = parse_raw_message(args);
+    if (!SendNotifyMessageW(m.window, m.msg, m.wparam, m.lparam))
+        throw Failure("SendNotifyMessage failed");
+    return kExitOk;
+}
+
+// ShowWindow from outside, as another program or a launcher's show command does it.
+int cmd_show(const Args& args) {
+    require_args(args, 2, 2);
+    ShowWindow(resolve(args[0]), static_cast<int>(parse_number(args[1], "show command")));
+    return kExitOk;
+}
+
 // Reads from the screen rather than the window's own DC: that sees exactly
 // what is shown, whichever process painted it.
 int cmd_pixel(const Args& args) {
@@ -1774,6 +1790,8 @@ const std::map<std::wstring, Command, std::less<>>& commands() {
         {L"cursor", cmd_cursor},
         {L"post", cmd_post},
         {L"send", cmd_send},
+        {L"notify", cmd_notify},
+        {L"show", cmd_show},
         {L"pixel", cmd_pixel},
         {L"focus", cmd_focus},
         {L"menu", cmd_menu},
