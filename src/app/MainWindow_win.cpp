@@ -219,9 +219,17 @@ void MainWindow::BringModalToFront() {
     if (search.found) SetForegroundWindow(search.found);
 }
 
+// Windows turns one showing of the program's first window into the launcher's show command (a
+// shortcut's "minimised" or "maximised"), and which one it takes differs between versions:
+// whatever this showing became, the window ends normal. The command is used only once, so of
+// two restores at least one is taken as asked.
 void MainWindow::ShowNormal() {
-    if (IsIconic(Handle())) ShowWindow(Handle(), SW_RESTORE);
-    ShowWindow(Handle(), SW_SHOW);
+    const HWND hwnd = Handle();
+    if (IsIconic(hwnd)) ShowWindow(hwnd, SW_RESTORE);
+    ShowWindow(hwnd, SW_SHOW);
+    for (int i = 0; i < 2 && (IsIconic(hwnd) || IsZoomed(hwnd) || !IsWindowVisible(hwnd)); ++i) {
+        ShowWindow(hwnd, SW_RESTORE);
+    }
     SetForegroundWindow(Handle());
     SetFocus(FocusToRestore());
 }
@@ -314,6 +322,12 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (form_ && !OverBanner(lParam)) form_->Form_MouseMove();
             return 0;
         case WM_SIZE:
+            // The window has one size: a maximise from outside (another program, a
+            // launcher's show command) gives the normal window back.
+            if (wParam == SIZE_MAXIMIZED) {
+                ShowWindow(hwnd, SW_RESTORE);
+                return 0;
+            }
             if (form_) form_->Form_Resize();
             return 0;
         case kDpiChanged:

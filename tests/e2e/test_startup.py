@@ -1,5 +1,6 @@
 """Start-up: the partition list under Wine, and a single running copy."""
 
+import time
 import unittest
 
 from tovik_e2e import (MAIN_TITLE, Drive, Scene, Tovik, TovikTest, free_space_texts,
@@ -42,13 +43,32 @@ class StartupTest(TovikTest):
         self.assertEqual(len([w for w in tovik.windows() if w["title"] == MAIN_TITLE]), 1)
         self.assertIsNone(tovik.process.poll(), "the first copy must go on running")
 
-    def test_a_maximised_shortcut_opens_the_normal_window(self):
+    def test_a_maximised_shortcut_or_a_maximise_from_outside_leaves_the_normal_window(self):
         scene = self.standard_scene().apply()
         self.tovik = tovik = Tovik(scene).start(show="/max")
-        info = tovik.info(tovik.main)
-        self.assertEqual((info["zoomed"], info["iconic"]), ("0", "0"))
-        left, top, right, bottom = (int(v) for v in info["client"].split())
-        self.assertEqual((right - left, bottom - top), (266, 195))
+        for maximise in (False, True):
+            if maximise:
+                tovik.driver("show", tovik.main, 3)  # SW_MAXIMIZE, as another program may
+            info = tovik.info(tovik.main)
+            self.assertEqual((info["zoomed"], info["iconic"]), ("0", "0"))
+            left, top, right, bottom = (int(v) for v in info["client"].split())
+            self.assertEqual((right - left, bottom - top), (266, 195))
+
+    def test_a_minimised_shortcut_starts_in_the_tray_and_the_icon_brings_the_window(self):
+        scene = self.standard_scene().apply()
+        self.tovik = tovik = Tovik(scene).start(show="/min", wait=False)
+        handle = None
+        for _ in range(300):
+            handle = next((w["handle"] for w in tovik.windows() if w["title"] == MAIN_TITLE),
+                          None)
+            if handle and handle in tovik.driver("tray"):
+                break
+            time.sleep(0.1)
+        tovik.main = handle
+        tovik.driver("post", handle, 2025, 0, 514)  # the icon's left click
+        tovik.wait(MAIN_TITLE)
+        info = tovik.info(handle)
+        self.assertEqual((info["visible"], info["zoomed"], info["iconic"]), ("1", "0", "0"))
 
     def test_only_optical_and_network_drives_give_an_empty_list(self):
         scene = Scene(self.session, Drive("c", "network"), Drive("e", "cdrom"),
