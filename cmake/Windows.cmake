@@ -27,6 +27,7 @@ add_executable(Tovik WIN32
   src/password/PasswordDialogs_win.cpp
   src/about/AboutWindow_win.cpp
   src/tray/TrayIcon_win.cpp
+  src/platform/win32/MessageFilter.cpp
   res/Tovik.rc
 )
 target_include_directories(Tovik PRIVATE src res ${TOVIK_GENERATED})
