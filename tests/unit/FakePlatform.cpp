@@ -344,4 +344,20 @@ int FakePlatform::ShowMessage(std::string_view text, std::string_view title, int
     return answer;
 }
 
+std::optional<std::uint64_t> FakePlatform::OwnLogonSession() {
+    if (Fails("OwnLogonSession", "")) return std::nullopt;
+    return ownSession;
+}
+
+std::optional<std::uint64_t> FakePlatform::ShellLogonSession() {
+    if (Fails("ShellLogonSession", "")) return std::nullopt;
+    return shellSession;
+}
+
+bool FakePlatform::StartAsShellUser(std::string_view arguments) {
+    if (Fails("StartAsShellUser", arguments)) return false;
+    startsAsShellUser.emplace_back(arguments);
+    return true;
+}
+
 }  // namespace tovik::test

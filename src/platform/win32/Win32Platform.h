@@ -44,6 +44,11 @@ public:
     ShellDeleteOutcome ShellDelete(std::string_view path) override;
     int ShowMessage(std::string_view text, std::string_view title, int flags) override;
 
+    // The user's session (UserSession.cpp).
+    std::optional<std::uint64_t> OwnLogonSession() override;
+    std::optional<std::uint64_t> ShellLogonSession() override;
+    bool StartAsShellUser(std::string_view arguments) override;
+
 private:
     UniqueHandle instanceMutex_;
     std::function<HWND()> owner_;
