@@ -118,6 +118,10 @@ public:
     // Starts this program again with the arguments, as the shell's user and with the shell's
     // rights, and returns at once; false when it could not be started.
     virtual bool StartAsShellUser(std::string_view arguments) = 0;
+    // Whether the letter is one of the user's network drives, connected or only remembered
+    // (a disconnected one has no device, so DriveTarget finds nothing there); nullopt when the
+    // system cannot say.
+    virtual std::optional<bool> NetworkDriveLetter(char letter) = 0;
 };
 
 }  // namespace tovik

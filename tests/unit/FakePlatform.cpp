@@ -360,4 +360,9 @@ bool FakePlatform::StartAsShellUser(std::string_view arguments) {
     return true;
 }
 
+std::optional<bool> FakePlatform::NetworkDriveLetter(char letter) {
+    if (Fails("NetworkDriveLetter", std::string(1, letter))) return std::nullopt;
+    return networkLetters.count(letter) != 0;
+}
+
 }  // namespace tovik::test

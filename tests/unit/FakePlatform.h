@@ -76,10 +76,12 @@ public:
     // question); nullopt: it deletes everything.
     std::optional<std::size_t> shellDeleteStopsAfter;
     // The user's session: the logon sessions of the program and of the shell (nullopt: cannot
-    // be read), and the arguments of every start as the shell's user.
+    // be read), the arguments of every start as the shell's user, and the letters of the
+    // user's network drives, connected or remembered.
     std::optional<std::uint64_t> ownSession = 7;
     std::optional<std::uint64_t> shellSession = 7;
     std::vector<std::string> startsAsShellUser;
+    std::set<char> networkLetters;
 
     // Record.
     std::vector<std::string> calls;  // "Operation argument", in order
@@ -114,6 +116,7 @@ public:
     std::optional<std::uint64_t> OwnLogonSession() override;
     std::optional<std::uint64_t> ShellLogonSession() override;
     bool StartAsShellUser(std::string_view arguments) override;
+    std::optional<bool> NetworkDriveLetter(char letter) override;
 
 private:
     bool Fails(const std::string& operation, std::string_view argument);

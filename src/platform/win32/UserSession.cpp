@@ -1,5 +1,7 @@
 // The platform's questions about the user's session: whose logon session the program and the
-// shell run in, and starting the program again as the shell's user.
+// shell run in, starting the program again as the shell's user, and the user's network drives.
+#include <iterator>
+
 #include "platform/win32/Win32Platform.h"
 #include "platform/win32/WinText.h"
 
@@ -93,6 +95,45 @@ bool Win32Platform::StartAsShellUser(std::string_view arguments) {
     const UniqueHandle thread(process.hThread);
     AllowSetForegroundWindow(process.dwProcessId);
     return true;
+}
+
+// A disconnected network drive has no device, but its letter is the user's: the system keeps
+// it under HKCU\Network and gives it back when the network returns. WNetGetConnection knows the
+// connected ones and those the network providers remember; ERROR_NO_NETWORK (no network
+// software running) and ERROR_NOT_CONNECTED are answers, other failures are not.
+std::optional<bool> Win32Platform::NetworkDriveLetter(char letter) {
+    wchar_t key[] = L"Network\\?";
+    key[8] = static_cast<wchar_t>(letter);
+    HKEY opened = nullptr;
+    const LONG registry = RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_QUERY_VALUE, &opened);
+    const UniqueKey remembered(registry == ERROR_SUCCESS ? opened : nullptr);
+    if (remembered) return true;
+
+    // Loaded by its full path, as no library beside the program may stand in for it, and
+    // only when Open first asks.
+    if (!networkTried_) {
+        networkTried_ = true;
+        if (const auto system = SystemDirectory()) {
+            std::wstring path = Widen(*system);
+            path += L"\\mpr.dll";
+            network_.Reset(LoadLibraryW(path.c_str()));
+        }
+    }
+    using GetConnection = DWORD(WINAPI*)(LPCWSTR, LPWSTR, LPDWORD);
+    const FARPROC found = network_ ? GetProcAddress(network_.Get(), "WNetGetConnectionW") : nullptr;
+    if (!found) return std::nullopt;
+    const wchar_t device[] = {static_cast<wchar_t>(letter), L':', L'\0'};
+    wchar_t remote[1] = {};
+    DWORD length = static_cast<DWORD>(std::size(remote));
+    const DWORD answer =
+        reinterpret_cast<GetConnection>(reinterpret_cast<void*>(found))(device, remote, &length);
+    if (answer == NO_ERROR || answer == ERROR_MORE_DATA || answer == ERROR_CONNECTION_UNAVAIL) {
+        return true;
+    }
+    const bool told =
+        answer == ERROR_NOT_CONNECTED || answer == ERROR_NO_NETWORK || answer == ERROR_BAD_DEVICE;
+    if (!told || registry != ERROR_FILE_NOT_FOUND) return std::nullopt;
+    return false;
 }
 
 }  // namespace tovik::win

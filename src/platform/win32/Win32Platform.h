@@ -48,6 +48,7 @@ public:
     std::optional<std::uint64_t> OwnLogonSession() override;
     std::optional<std::uint64_t> ShellLogonSession() override;
     bool StartAsShellUser(std::string_view arguments) override;
+    std::optional<bool> NetworkDriveLetter(char letter) override;
 
 private:
     UniqueHandle instanceMutex_;
@@ -55,6 +56,9 @@ private:
     HWND main_ = nullptr;
     bool waiting_ = false;
     ComApartment com_;
+
+    UniqueLibrary network_;  // mpr.dll, loaded at the first question about a network drive
+    bool networkTried_ = false;
 };
 
 }  // namespace tovik::win
