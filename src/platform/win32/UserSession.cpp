@@ -99,8 +99,9 @@ bool Win32Platform::StartAsShellUser(std::string_view arguments) {
 
 // A disconnected network drive has no device, but its letter is the user's: the system keeps
 // it under HKCU\Network and gives it back when the network returns. WNetGetConnection knows the
-// connected ones and those the network providers remember; ERROR_NO_NETWORK (no network
-// software running) and ERROR_NOT_CONNECTED are answers, other failures are not.
+// connected ones and those the network providers remember. ERROR_NOT_CONNECTED, ERROR_NO_NETWORK
+// (no network software running) and ERROR_BAD_DEVICE (no device of that name at all) say "not
+// a network drive"; other failures say nothing.
 std::optional<bool> Win32Platform::NetworkDriveLetter(char letter) {
     wchar_t key[] = L"Network\\?";
     key[8] = static_cast<wchar_t>(letter);
