@@ -27,12 +27,15 @@ add_executable(Tovik WIN32
   src/password/PasswordDialogs_win.cpp
   src/about/AboutWindow_win.cpp
   src/tray/TrayIcon_win.cpp
+  src/platform/win32/UserSession.cpp
+  src/platform/win32/MessageFilter.cpp
   res/Tovik.rc
 )
 target_include_directories(Tovik PRIVATE src res ${TOVIK_GENERATED})
 target_compile_definitions(Tovik PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN
                                          _WIN32_WINNT=0x0501 WINVER=0x0501 _WIN32_IE=0x0600)
-target_link_libraries(Tovik PRIVATE tovik_app comctl32 shell32 gdi32 user32 kernel32)
+target_link_libraries(Tovik PRIVATE tovik_app comctl32 shell32 gdi32 user32 advapi32
+                                            kernel32)
 
 # Two builds of the same sources give the same bytes, wherever they are built: no build folder
 # in the file's text, no time stamp in its header.

@@ -6,9 +6,11 @@
 #include "about/AboutWindow_win.h"
 #include "app/MainForm.h"
 #include "app/MainWindow_win.h"
+#include "app/ShellSession.h"
 #include "password/PasswordDialogs_win.h"
 #include "platform/win32/Dialog.h"
 #include "platform/win32/Win32Platform.h"
+#include "platform/win32/WinText.h"
 #include "tray/TrayIcon_win.h"
 
 namespace tovik::win {
@@ -33,8 +35,11 @@ bool IsMinimizeCommand(int showCommand) {
            showCommand == SW_SHOWMINNOACTIVE || showCommand == SW_FORCEMINIMIZE;
 }
 
-int Run(int showCommand) {
+int Run(int showCommand, PCWSTR commandLine) {
     Win32Platform platform;
+    // Run as administrator, the program would map letters the user's Explorer cannot see; it
+    // starts again as the user instead, before it takes the single-copy name or makes a window.
+    if (!StartInShellSession(platform, Narrow(commandLine ? commandLine : L""))) return 0;
     // A second copy ends here, before it has a window or an icon. A user who starts the
     // program again is looking for its window (on Windows 11 a new icon waits in the hidden
     // part of the tray), so the running copy is asked to come forward first.
@@ -89,14 +94,14 @@ void RestrictLibrarySearch() {
 }  // namespace
 }  // namespace tovik::win
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int showCommand) {
     tovik::win::RestrictLibrarySearch();
     // Drives that are not ready must not raise the system's own error boxes.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     try {
-        return tovik::win::Run(showCommand);
+        return tovik::win::Run(showCommand, commandLine);
     } catch (...) {
         return 1;
     }

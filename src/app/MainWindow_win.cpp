@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "platform/win32/MessageFilter.h"
 #include "platform/win32/WinText.h"
 #include "resource.h"
 #include "texts/Texts.h"
@@ -74,6 +75,7 @@ bool MainWindow::Create() {
         return false;
     }
     const HWND hwnd = Handle();
+    AcceptFromLowerRights(hwnd, comeForward_);
     // Windows applies the launcher's show command (a shortcut's "maximised") to the first
     // showing of a main window; taken here, it leaves the first showing to the program.
     ShowWindow(hwnd, SW_HIDE);

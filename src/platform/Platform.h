@@ -117,6 +117,18 @@ public:
     virtual ShellDeleteOutcome ShellDelete(std::string_view path) = 0;
     // A modal message box; returns the button pressed, kNoAnswer when it could not be shown.
     virtual int ShowMessage(std::string_view text, std::string_view title, int flags) = 0;
+
+    // Drive letters belong to a logon session. The one of the program's own rights, and the
+    // one of the shell's process; nullopt when it cannot be read (for the shell: none runs).
+    virtual std::optional<std::uint64_t> OwnLogonSession() = 0;
+    virtual std::optional<std::uint64_t> ShellLogonSession() = 0;
+    // Starts this program again with the arguments, as the shell's user and with the shell's
+    // rights, and returns at once; false when it could not be started.
+    virtual bool StartAsShellUser(std::string_view arguments) = 0;
+    // Whether the letter is one of the user's network drives, connected or only remembered
+    // (a disconnected one has no device, so DriveTarget finds nothing there); nullopt when the
+    // system cannot say.
+    virtual std::optional<bool> NetworkDriveLetter(char letter) = 0;
 };
 
 }  // namespace tovik

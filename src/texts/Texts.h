@@ -68,6 +68,11 @@ inline constexpr std::string_view kNoSubstToMap =
 inline constexpr std::string_view kNoSubstToUnmap =
     "系统文件丢失，无法关闭映射，重装系统可能解决此问题";
 
+// Start-up as administrator, when the program cannot be started again as the user.
+inline constexpr std::string_view kRunAsAdministrator =
+    "以管理员身份运行的Tovik所打开的Tovik，在您的资源管理器中看不到。"
+    "请正常启动Tovik，不要选择“以管理员身份运行”。";
+
 // "此分区上的Tovik已经打开了，盘符是  G: ": the mapped text keeps its blanks.
 inline std::string AlreadyOpen(std::string_view mappedLetter) {
     return std::string("此分区上的Tovik已经打开了，盘符是 ").append(mappedLetter);

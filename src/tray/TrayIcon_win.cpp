@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/win32/MessageFilter.h"
 #include "platform/win32/WinText.h"
 
 namespace tovik::win {
@@ -11,11 +12,17 @@ constexpr wchar_t kTrayProperty[] = L"Tovik.Tray";
 constexpr UINT_PTR kRetryTimer = 2025;
 }
 
+// A shell of lower rights than the program (one run as administrator that found no shell to
+// compare with at its start) still reaches the icon: its clicks come as the callback message,
+// and a restarted shell asks for the icon again with TaskbarCreated.
 Win32Tray::Win32Tray(HWND form, HMENU menu, HICON icon)
     : form_(form),
       menu_(menu),
       icon_(icon),
-      taskbarCreated_(RegisterWindowMessageW(L"TaskbarCreated")) {}
+      taskbarCreated_(RegisterWindowMessageW(L"TaskbarCreated")) {
+    AcceptFromLowerRights(form_, taskbarCreated_);
+    AcceptFromLowerRights(form_, kTrayCallbackMessage);
+}
 
 // A start-up that unwinds after TrayAdd leaves no icon behind, and no hook that would hand the
 // window's messages to a tray that is gone.

@@ -98,14 +98,17 @@ bool TakenByAnotherVault(const PartitionTable& table, int n, char letter) {
 
 // The letter reserved at start-up when it is a letter and nothing has it now; otherwise the
 // highest free one from Z down, as network drives sit at the top and sticks take the lowest.
-// A letter the system cannot tell about is not taken. 0 when none will do. A vault open
-// already keeps its letter.
+// A letter the device namespace cannot tell about is not taken. A network drive of the user's
+// has its letter even while disconnected, with no device behind it: mapped over, it could not
+// connect again when the network comes back. Where the network cannot say, that does not
+// count: a network that fails must not take every letter away with it. 0 when none will do. A
+// vault open already keeps its letter.
 char ChooseLetter(Platform& platform, const PartitionTable& table, int n) {
     if (table.VaultOpen[n - 1]) return LetterOf(table.MappedLetters[n - 1]);
     const auto usable = [&](char letter) {
         if (TakenByAnotherVault(table, n, letter)) return false;
         const auto target = platform.DriveTarget(letter);
-        return target && target->empty();
+        return target && target->empty() && platform.NetworkDriveLetter(letter) != true;
     };
     const int reserved = table.ReservedLetter(n);
     if (reserved <= 'Z' && usable(static_cast<char>(reserved))) return static_cast<char>(reserved);

@@ -23,6 +23,10 @@ class StartupTest(TovikTest):
         self.assertEqual(rows[0], "C:" + free_space_texts(scene.path("c")) + "  未创建")
         self.assertEqual(rows[1], "D:" + free_space_texts(scene.path("d")) + "  未创建")
         self.assertEqual(rows[1], "D: 剩余12.35GB  未创建")
+        # Wine gives every program full rights in one logon session (and no shell window): the
+        # program starts as itself, without a box and without starting another copy.
+        self.assertTrue(tovik.no_message_box(500))
+        self.assertIsNone(tovik.process.poll(), "the copy started must be the one that runs")
 
     def test_a_vault_laid_out_by_hand_shows_as_created_and_not_open(self):
         tovik = self.run_tovik(self.standard_scene(),

@@ -64,6 +64,24 @@ class VaultTest(TovikTest):
         self.assertEqual(tovik.driver("dosdevice", "F", check=False).strip(), "")
         self.assertTrue(tovik.no_message_box(500))
 
+    def test_remembered_network_drives_keep_their_letters(self):
+        # Disconnected network drives are no devices, only keys under HKCU\Network: here at
+        # D:'s reserved F: and at Z:, where the fallback looks first.
+        keys = "".join('[HKEY_CURRENT_USER\\Network\\%s]\n"RemotePath"="\\\\\\\\office\\\\%s"\n'
+                       % (letter, letter) for letter in "FZ")
+
+        def prepare(the_scene):
+            vault_with_files(the_scene)
+            self.session.regedit(keys)
+
+        tovik = self.start(prepare=prepare)
+        self.addCleanup(self.session.regedit, "[-HKEY_CURRENT_USER\\Network]\n")
+        tovik.command(OPEN)
+        tovik.answer()
+        self.assertEqual(tovik.wait_rows(0, "D: 剩余12.35GB  已创建 D:=> Y: "),
+                         "D: 剩余12.35GB  已创建 D:=> Y: ")
+        self.assertEqual(tovik.scene.subst_log(), [SUBST + " Y: D:\\Recycled\\Tovik"])
+
     def test_a_refused_mapping_is_reported_and_the_vault_stays_closed(self):
         tovik = self.start()
         tovik.scene.subst_mode("fail")

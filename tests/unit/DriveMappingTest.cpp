@@ -228,6 +228,18 @@ TEST_F(DriveMappingTest, ALetterTakenOrPastZGivesWayToTheHighestFreeOne) {
     EXPECT_TRUE(office.messages.empty());
 }
 
+// A disconnected network drive has no device, yet its letter is the user's: neither the
+// reserved letter nor the fallback goes to one. A letter the network cannot tell about is free.
+TEST_F(DriveMappingTest, RememberedNetworkDrivesKeepTheirLettersReservedAndFallbackAlike) {
+    platform.networkLetters = {'G', 'Z', 'F', 'X'};
+    OpenVault(platform, table, "D:", 2);
+    EXPECT_EQ(table.MappedLetters[1], " Y: ");
+    platform.FailOn("NetworkDriveLetter", "X");
+    OpenVault(platform, table, "C:", 1);
+    EXPECT_EQ(table.MappedLetters[0], " X: ");
+    EXPECT_TRUE(platform.messages.empty());
+}
+
 // Never A: or B:, never a letter the system cannot tell about, and with nothing free, nothing
 // is run and the reserved letter is named.
 TEST_F(DriveMappingTest, WithNoLetterFreeNothingIsRunAndTheFailureIsSaid) {

@@ -362,4 +362,25 @@ int FakePlatform::ShowMessage(std::string_view text, std::string_view title, int
     return answer;
 }
 
+std::optional<std::uint64_t> FakePlatform::OwnLogonSession() {
+    if (Fails("OwnLogonSession", "")) return std::nullopt;
+    return ownSession;
+}
+
+std::optional<std::uint64_t> FakePlatform::ShellLogonSession() {
+    if (Fails("ShellLogonSession", "")) return std::nullopt;
+    return shellSession;
+}
+
+bool FakePlatform::StartAsShellUser(std::string_view arguments) {
+    if (Fails("StartAsShellUser", arguments)) return false;
+    startsAsShellUser.emplace_back(arguments);
+    return true;
+}
+
+std::optional<bool> FakePlatform::NetworkDriveLetter(char letter) {
+    if (Fails("NetworkDriveLetter", std::string(1, letter))) return std::nullopt;
+    return networkLetters.count(letter) != 0;
+}
+
 }  // namespace tovik::test

@@ -76,6 +76,13 @@ public:
     // The shell's delete: how many entries it takes before the user stops it (0: a No to its
     // question); nullopt: it deletes everything.
     std::optional<std::size_t> shellDeleteStopsAfter;
+    // The user's session: the logon sessions of the program and of the shell (nullopt: cannot
+    // be read), the arguments of every start as the shell's user, and the letters of the
+    // user's network drives, connected or remembered.
+    std::optional<std::uint64_t> ownSession = 7;
+    std::optional<std::uint64_t> shellSession = 7;
+    std::vector<std::string> startsAsShellUser;
+    std::set<char> networkLetters;
 
     // Runs inside the next wait (a waited command, a listing), as whatever the system sends
     // then runs inside the real ones.
@@ -113,6 +120,10 @@ public:
     std::optional<std::string> WindowsDirectory() override;
     ShellDeleteOutcome ShellDelete(std::string_view path) override;
     int ShowMessage(std::string_view text, std::string_view title, int flags) override;
+    std::optional<std::uint64_t> OwnLogonSession() override;
+    std::optional<std::uint64_t> ShellLogonSession() override;
+    bool StartAsShellUser(std::string_view arguments) override;
+    std::optional<bool> NetworkDriveLetter(char letter) override;
 
 private:
     bool Fails(const std::string& operation, std::string_view argument);

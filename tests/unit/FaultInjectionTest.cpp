@@ -160,6 +160,25 @@ std::vector<Action> Actions() {
              },
          .run = [](World& w) { w.Open(1, "pw"); },
          .achieved = [](World& w) { return w.OwnVaultMapped(2); }},
+        {.name = "Open when remembered network drives hold the reserved letter and Z:",
+         .prepare =
+             [](World& w) {
+                 Start(w);
+                 w.platform.networkLetters = {'H', 'Z'};
+             },
+         .run = [](World& w) { w.Open(1, "pw"); },
+         .achieved = [](World& w) { return w.OwnVaultMapped(2); },
+         .forbidden =
+             [](World& w) {
+                 // Only where the network's answer about the letter was lost.
+                 for (std::size_t i = 0; i < w.platform.calls.size(); ++i) {
+                     const std::string& call = w.platform.calls[i];
+                     if (call.starts_with("NetworkDriveLetter") && w.platform.Failed(i)) {
+                         return false;
+                     }
+                 }
+                 return w.Mapped('H') || w.Mapped('Z');
+             }},
         {.name = "Open with a wrong password",
          .prepare = Start,
          .run = [](World& w) { w.Open(1, "nope"); },

@@ -60,6 +60,11 @@ using UniqueMenu = Unique<HMENU, DestroyMenuHandle>;
 using UniqueMemoryDC = Unique<HDC, DeleteMemoryDC>;
 using UniqueHook = Unique<HHOOK, UnhookHook>;
 
+inline void FreeLibraryHandle(HMODULE h) { ::FreeLibrary(h); }
+inline void CloseRegistryKey(HKEY h) { ::RegCloseKey(h); }
+using UniqueLibrary = Unique<HMODULE, FreeLibraryHandle>;
+using UniqueKey = Unique<HKEY, CloseRegistryKey>;
+
 // A window's DC from GetDC, given back to the same window; the screen's for no window.
 class WindowDC {
 public:

@@ -170,10 +170,13 @@ constexpr DWORD kTimeToStopMs = 500;
 }  // namespace
 
 // A named mutex lives as long as the copy that made it; the name is per session, like the
-// copies a user can see.
+// copies a user can see. One made by a copy of other rights (run as administrator) cannot be
+// opened, and that too means a copy runs.
 bool Win32Platform::AnotherInstanceRunning() {
-    instanceMutex_.Reset(CreateMutexW(nullptr, FALSE, L"Local\\Tovik.Instance.1"));
-    return instanceMutex_ && GetLastError() == ERROR_ALREADY_EXISTS;
+    const HANDLE mutex = CreateMutexW(nullptr, FALSE, L"Local\\Tovik.Instance.1");
+    const DWORD error = GetLastError();
+    instanceMutex_.Reset(mutex);
+    return error == ERROR_ALREADY_EXISTS || (!mutex && error == ERROR_ACCESS_DENIED);
 }
 
 std::optional<std::vector<Drive>> Win32Platform::Drives() {

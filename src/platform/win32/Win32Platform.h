@@ -44,6 +44,12 @@ public:
     ShellDeleteOutcome ShellDelete(std::string_view path) override;
     int ShowMessage(std::string_view text, std::string_view title, int flags) override;
 
+    // The user's session (UserSession.cpp).
+    std::optional<std::uint64_t> OwnLogonSession() override;
+    std::optional<std::uint64_t> ShellLogonSession() override;
+    bool StartAsShellUser(std::string_view arguments) override;
+    std::optional<bool> NetworkDriveLetter(char letter) override;
+
 private:
     UniqueHandle instanceMutex_;
     std::function<HWND()> owner_;
@@ -51,6 +57,9 @@ private:
     int waits_ = 0;                   // waits under way, one inside another at the session's end
     HANDLE waitedProgram_ = nullptr;  // the innermost program waited for
     ComApartment com_;
+
+    UniqueLibrary network_;  // mpr.dll, loaded at the first question about a network drive
+    bool networkTried_ = false;
 };
 
 }  // namespace tovik::win
