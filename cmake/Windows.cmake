@@ -38,8 +38,10 @@ target_link_libraries(Tovik PRIVATE tovik_app comctl32 shell32 gdi32 user32 adva
                                             kernel32)
 
 # Two builds of the same sources give the same bytes, wherever they are built: no build folder
-# in the file's text, no time stamp in its header.
-set(size_flags -Os -ffunction-sections -fdata-sections -ffile-prefix-map=${PROJECT_SOURCE_DIR}=.)
+# in the file's text, no time stamp in its header. The program asks no object its type
+# (no dynamic_cast, no typeid; exceptions are caught whole), so no type records are kept.
+set(size_flags -Os -fno-rtti -ffunction-sections -fdata-sections
+               -ffile-prefix-map=${PROJECT_SOURCE_DIR}=.)
 foreach(layer ${TOVIK_LAYERS})
   target_compile_options(${layer} PRIVATE ${size_flags})
 endforeach()
