@@ -4,6 +4,7 @@
 
 #include "FakeViews.h"
 #include "app/MainLayout.h"
+#include "platform/ScreenPlace.h"
 
 namespace tovik {
 namespace {
@@ -85,6 +86,34 @@ TEST(MainLayoutTest, AChangeOfResolutionLandsOnTheSamePixelsAsAStartThere) {
             EXPECT_EQ(Everything(moved), Everything(Started(to.dpi)))
                 << from.dpi << " -> " << to.dpi;
         }
+    }
+}
+
+// A dialog's window opens with its client area at the design's place (About's here: 2760,
+// 3855 twips) from the corner of its owner's work area, at that monitor's resolution, and
+// wholly on that work area. `frame` is the window around its client area at (0, 0).
+TEST(MainLayoutTest, ADialogOpensOnItsOwnersMonitorAtThatMonitorsResolution) {
+    struct Case {
+        const char* monitor;
+        int dpi;
+        PixelRect workArea, frame, window;
+    };
+    // clang-format off
+    const Case cases[] = {
+        // As on one monitor with the taskbar at the bottom: the client area at (184, 257).
+        {"primary", 96, {0, 0, 1024, 738}, {-3, -26, 403, 181}, {181, 231, 587, 438}},
+        {"taskbar on top", 96, {0, 40, 1920, 1080}, {-3, -26, 403, 181}, {181, 271, 587, 478}},
+        {"right, 150 %", 144, {1920, 0, 3840, 1040}, {-4, -34, 604, 271}, {2192, 352, 2800, 657}},
+        {"left, 125 %", 120, {-1600, 0, 0, 860}, {-3, -30, 503, 226}, {-1373, 291, -867, 547}},
+        {"above, 175 %", 168, {0, -1440, 2560, -40}, {-4, -39, 704, 316}, {318, -1029, 1026, -674}},
+        // Moved in at the right and the bottom.
+        {"small", 96, {1920, 0, 2400, 400}, {-3, -26, 403, 181}, {1994, 193, 2400, 400}},
+        // Larger than the work area: its top-left corner stays on it.
+        {"too small", 192, {-800, -600, 0, 0}, {-5, -45, 805, 361}, {-800, -406, 10, 0}},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        EXPECT_EQ(PlaceOnWorkArea(2760, 3855, c.frame, c.workArea, c.dpi), c.window) << c.monitor;
     }
 }
 
