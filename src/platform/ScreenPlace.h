@@ -1,4 +1,5 @@
-// Where the designs' places land on a desktop of several monitors.
+// Where the designs' places land on a desktop of several monitors, and how a picture is
+// stretched to its place at a resolution.
 #pragma once
 
 #include <algorithm>
@@ -22,6 +23,18 @@ constexpr PixelRect PlaceOnWorkArea(int left, int top, const PixelRect& frame,
     const int placedX = std::max(workArea.left, std::min(x, workArea.right - frame.Width()));
     const int placedY = std::max(workArea.top, std::min(y, workArea.bottom - frame.Height()));
     return {placedX, placedY, placedX + frame.Width(), placedY + frame.Height()};
+}
+
+// Whether a picture stretched from `source` to `target` pixels shows its pixels unevenly
+// doubled unless it is smoothed: drawn at its own size or at a whole multiple of it, each of
+// its pixels becomes the same number of the screen's, and smoothing would only blur it and
+// cost time.
+constexpr bool StretchedUnevenly(int sourceWidth, int sourceHeight, int targetWidth,
+                                 int targetHeight) {
+    const auto uneven = [](int source, int target) {
+        return source > 0 && (target < source || target % source != 0);
+    };
+    return uneven(sourceWidth, targetWidth) || uneven(sourceHeight, targetHeight);
 }
 
 }  // namespace tovik

@@ -14,18 +14,20 @@ struct Expected {
     int clientWidth, clientHeight;
     PixelRect list, panel, label0, label5;
     int captionFont, textFont;
+    bool facesSmoothed;  // the 50 x 22 faces, drawn smoothly rather than with doubled pixels
 };
 
 // The main window at the common scalings (100, 125, 150 and 200 %), as the user measures it.
 // clang-format off
 const Expected kScalings[] = {
-    {96, 266, 195, {64, 8, 257, 154}, {8, 8, 58, 153}, {0, 3, 50, 25}, {0, 123, 50, 145}, 14, 12},
+    {96, 266, 195, {64, 8, 257, 154}, {8, 8, 58, 153}, {0, 3, 50, 25}, {0, 123, 50, 145}, 14, 12,
+     false},
     {120, 333, 244, {80, 10, 321, 193}, {10, 10, 73, 191}, {0, 4, 63, 32}, {0, 154, 63, 182}, 18,
-     15},
+     15, true},
     {144, 399, 293, {96, 12, 386, 231}, {12, 12, 87, 230}, {0, 5, 75, 38}, {0, 185, 75, 218}, 21,
-     18},
+     18, true},
     {192, 532, 390, {128, 16, 514, 308}, {16, 16, 116, 306}, {0, 7, 100, 51}, {0, 247, 100, 291},
-     28, 24},
+     28, 24, false},
 };
 // clang-format on
 
@@ -61,6 +63,8 @@ TEST(MainLayoutTest, TheWindowScalesFromItsTwipsAtEveryCommonResolution) {
         EXPECT_EQ(layout.Label(5), e.label5) << e.dpi;
         EXPECT_EQ(FontPixels(105, e.dpi), e.captionFont) << e.dpi;
         EXPECT_EQ(FontPixels(90, e.dpi), e.textFont) << e.dpi;
+        const PixelRect banner = layout.Banner();  // 222 x 29 pixels, always stretched
+        EXPECT_TRUE(StretchedUnevenly(222, 29, banner.Width(), banner.Height())) << e.dpi;
         for (int i = 0; i < kCommandCount; ++i) {
             // Labels never overlap, so each point belongs to one button at most, and a focus
             // cue lies inside its label and its face.
@@ -74,6 +78,9 @@ TEST(MainLayoutTest, TheWindowScalesFromItsTwipsAtEveryCommonResolution) {
             EXPECT_LE(cue.right, label.Width());
             EXPECT_GE(cue.top + label.top, layout.Image(i).top);
             EXPECT_LE(cue.bottom + label.top, layout.Image(i).bottom);
+            const PixelRect image = layout.Image(i);
+            EXPECT_EQ(StretchedUnevenly(50, 22, image.Width(), image.Height()), e.facesSmoothed)
+                << e.dpi << " " << i;
         }
     }
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/PictureDecoder.h"
+#include "platform/ScreenPlace.h"
 
 namespace tovik::win {
 
@@ -100,6 +101,9 @@ void Picture::Draw(HDC dc, const RECT& target) const {
     if (!source) return;
     const int x = target.left, y = target.top;
     const int cx = target.right - target.left, cy = target.bottom - target.top;
+    if (StretchedUnevenly(width_, height_, cx, cy) && DrawSmoothly(dc, source.Get(), target)) {
+        return;
+    }
     if (!mask_) {
         SelectObjectScope select(source.Get(), colour_.Get());
         StretchBlt(dc, x, y, cx, cy, source.Get(), 0, 0, width_, height_, SRCCOPY);
@@ -117,6 +121,54 @@ void Picture::Draw(HDC dc, const RECT& target) const {
     }
     SetTextColor(dc, text);
     SetBkColor(dc, background);
+}
+
+// At 125 to 175 % the default stretch repeats every second or third pixel and leaves the
+// others single, which shows as uneven stripes; the halftone mode averages instead. It wants
+// the brush origin set after it. A transparent picture keeps hard edges: its mask is
+// stretched as before, and the smoothed colours are first cut to that same mask in a bitmap
+// of their own, so that no averaged colour reaches a pixel the mask leaves transparent.
+// Without that bitmap the picture is drawn the plain way.
+bool Picture::DrawSmoothly(HDC dc, HDC source, const RECT& target) const {
+    const int x = target.left, y = target.top;
+    const int cx = target.right - target.left, cy = target.bottom - target.top;
+    if (!mask_) {
+        const int mode = SetStretchBltMode(dc, HALFTONE);
+        POINT origin{};
+        SetBrushOrgEx(dc, 0, 0, &origin);
+        SelectObjectScope select(source, colour_.Get());
+        StretchBlt(dc, x, y, cx, cy, source, 0, 0, width_, height_, SRCCOPY);
+        SetBrushOrgEx(dc, origin.x, origin.y, nullptr);
+        if (mode) SetStretchBltMode(dc, mode);
+        return true;
+    }
+    UniqueMemoryDC cut(CreateCompatibleDC(dc));
+    UniqueBitmap colours(CreateCompatibleBitmap(dc, cx, cy));
+    if (!cut || !colours) return false;
+    SelectObjectScope selectColours(cut.Get(), colours.Get());
+    SetStretchBltMode(cut.Get(), HALFTONE);
+    SetBrushOrgEx(cut.Get(), 0, 0, nullptr);
+    SetBkColor(cut.Get(), RGB(255, 255, 255));
+    SetTextColor(cut.Get(), RGB(0, 0, 0));
+    const COLORREF background = SetBkColor(dc, RGB(255, 255, 255));
+    const COLORREF text = SetTextColor(dc, RGB(0, 0, 0));
+    {
+        SelectObjectScope select(source, colour_.Get());
+        StretchBlt(cut.Get(), 0, 0, cx, cy, source, 0, 0, width_, height_, SRCCOPY);
+    }
+    {
+        // The mask in the DC's own mode in both places, so that both pick the same pixels;
+        // the colours AND NOT the mask keep the opaque part.
+        constexpr DWORD kKeepOpaque = 0x00220326;  // DSna
+        SelectObjectScope select(source, mask_.Get());
+        SetStretchBltMode(cut.Get(), GetStretchBltMode(dc));
+        StretchBlt(cut.Get(), 0, 0, cx, cy, source, 0, 0, width_, height_, kKeepOpaque);
+        StretchBlt(dc, x, y, cx, cy, source, 0, 0, width_, height_, SRCAND);
+    }
+    BitBlt(dc, x, y, cx, cy, cut.Get(), 0, 0, SRCPAINT);
+    SetTextColor(dc, text);
+    SetBkColor(dc, background);
+    return true;
 }
 
 }  // namespace tovik::win
