@@ -95,18 +95,28 @@ Picture Picture::FromResource(int id) {
 
 // The mask clears the opaque pixels to black and leaves the rest (a monochrome source takes
 // the DC's text colour for 0 and its background colour for 1); the colours are then ORed in.
+//
+// At 125 to 175 % the default stretch repeats every second or third pixel and leaves the
+// others single, which shows as uneven stripes; the halftone mode averages instead, and wants
+// the brush origin set after it. At its own size or a whole multiple of it a picture is drawn
+// the default way, which is as sharp and cheaper.
 void Picture::Draw(HDC dc, const RECT& target) const {
     if (!colour_) return;
     UniqueMemoryDC source(CreateCompatibleDC(dc));
     if (!source) return;
     const int x = target.left, y = target.top;
     const int cx = target.right - target.left, cy = target.bottom - target.top;
-    if (StretchedUnevenly(width_, height_, cx, cy) && DrawSmoothly(dc, source.Get(), target)) {
-        return;
-    }
+    const bool smooth = StretchedUnevenly(width_, height_, cx, cy);
     if (!mask_) {
+        const int mode = smooth ? SetStretchBltMode(dc, HALFTONE) : 0;
+        POINT origin{};
+        if (mode) SetBrushOrgEx(dc, 0, 0, &origin);
         SelectObjectScope select(source.Get(), colour_.Get());
         StretchBlt(dc, x, y, cx, cy, source.Get(), 0, 0, width_, height_, SRCCOPY);
+        if (mode) {
+            SetStretchBltMode(dc, mode);
+            SetBrushOrgEx(dc, origin.x, origin.y, nullptr);
+        }
         return;
     }
     const COLORREF background = SetBkColor(dc, RGB(255, 255, 255));
@@ -115,7 +125,7 @@ void Picture::Draw(HDC dc, const RECT& target) const {
         SelectObjectScope select(source.Get(), mask_.Get());
         StretchBlt(dc, x, y, cx, cy, source.Get(), 0, 0, width_, height_, SRCAND);
     }
-    {
+    if (!smooth || !OrSmoothly(dc, source.Get(), target)) {
         SelectObjectScope select(source.Get(), colour_.Get());
         StretchBlt(dc, x, y, cx, cy, source.Get(), 0, 0, width_, height_, SRCPAINT);
     }
@@ -123,51 +133,31 @@ void Picture::Draw(HDC dc, const RECT& target) const {
     SetBkColor(dc, background);
 }
 
-// At 125 to 175 % the default stretch repeats every second or third pixel and leaves the
-// others single, which shows as uneven stripes; the halftone mode averages instead. It wants
-// the brush origin set after it. A transparent picture keeps hard edges: its mask is
-// stretched as before, and the smoothed colours are first cut to that same mask in a bitmap
-// of their own, so that no averaged colour reaches a pixel the mask leaves transparent.
-// Without that bitmap the picture is drawn the plain way.
-bool Picture::DrawSmoothly(HDC dc, HDC source, const RECT& target) const {
-    const int x = target.left, y = target.top;
+// A transparent picture keeps its mask's hard edges: the smoothed colours are cut to the same
+// mask, stretched in the DC's own mode so that it picks the same pixels, in a bitmap of their
+// own (the colours AND NOT the mask), so that no averaged colour reaches a pixel the mask
+// leaves as it was. Without that bitmap the colours go in unsmoothed.
+bool Picture::OrSmoothly(HDC dc, HDC source, const RECT& target) const {
     const int cx = target.right - target.left, cy = target.bottom - target.top;
-    if (!mask_) {
-        const int mode = SetStretchBltMode(dc, HALFTONE);
-        POINT origin{};
-        SetBrushOrgEx(dc, 0, 0, &origin);
-        SelectObjectScope select(source, colour_.Get());
-        StretchBlt(dc, x, y, cx, cy, source, 0, 0, width_, height_, SRCCOPY);
-        SetBrushOrgEx(dc, origin.x, origin.y, nullptr);
-        if (mode) SetStretchBltMode(dc, mode);
-        return true;
-    }
     UniqueMemoryDC cut(CreateCompatibleDC(dc));
     UniqueBitmap colours(CreateCompatibleBitmap(dc, cx, cy));
     if (!cut || !colours) return false;
     SelectObjectScope selectColours(cut.Get(), colours.Get());
-    SetStretchBltMode(cut.Get(), HALFTONE);
-    SetBrushOrgEx(cut.Get(), 0, 0, nullptr);
     SetBkColor(cut.Get(), RGB(255, 255, 255));
     SetTextColor(cut.Get(), RGB(0, 0, 0));
-    const COLORREF background = SetBkColor(dc, RGB(255, 255, 255));
-    const COLORREF text = SetTextColor(dc, RGB(0, 0, 0));
     {
+        SetStretchBltMode(cut.Get(), HALFTONE);
+        SetBrushOrgEx(cut.Get(), 0, 0, nullptr);
         SelectObjectScope select(source, colour_.Get());
         StretchBlt(cut.Get(), 0, 0, cx, cy, source, 0, 0, width_, height_, SRCCOPY);
     }
     {
-        // The mask in the DC's own mode in both places, so that both pick the same pixels;
-        // the colours AND NOT the mask keep the opaque part.
         constexpr DWORD kKeepOpaque = 0x00220326;  // DSna
-        SelectObjectScope select(source, mask_.Get());
         SetStretchBltMode(cut.Get(), GetStretchBltMode(dc));
+        SelectObjectScope select(source, mask_.Get());
         StretchBlt(cut.Get(), 0, 0, cx, cy, source, 0, 0, width_, height_, kKeepOpaque);
-        StretchBlt(dc, x, y, cx, cy, source, 0, 0, width_, height_, SRCAND);
     }
-    BitBlt(dc, x, y, cx, cy, cut.Get(), 0, 0, SRCPAINT);
-    SetTextColor(dc, text);
-    SetBkColor(dc, background);
+    BitBlt(dc, target.left, target.top, cx, cy, cut.Get(), 0, 0, SRCPAINT);
     return true;
 }
 

@@ -16,7 +16,7 @@ public:
     void Draw(HDC dc, const RECT& target) const;
 
 private:
-    bool DrawSmoothly(HDC dc, HDC source, const RECT& target) const;
+    bool OrSmoothly(HDC dc, HDC source, const RECT& target) const;
 
     UniqueBitmap colour_;  // transparent pixels black, so that they add nothing
     UniqueBitmap mask_;    // monochrome, 1 where transparent; none for an opaque picture
