@@ -17,14 +17,11 @@ namespace {
 constexpr UINT_PTR kResolutionTimer = 2026;
 constexpr UINT kDpiChanged = 0x02E0;  // WM_DPICHANGED, Windows 8.1 and later
 
-// The notification area sits on the taskbar's monitor, the primary one unless the user moved
-// the taskbar, and shows its icons at that monitor's resolution: not necessarily the one the
-// program started with, nor the main window's.
+// The notification area shows its icons at the resolution of the taskbar that holds it, which
+// follows the scaling of its monitor (the primary one unless the user moved the taskbar): not
+// necessarily the resolution the program started with, nor the main window's.
 int NotificationIconSize() {
-    const HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
-    const HMONITOR monitor = taskbar ? MonitorFromWindow(taskbar, MONITOR_DEFAULTTOPRIMARY)
-                                     : MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
-    return SystemMetric(SM_CXSMICON, Dpi::OfMonitor(monitor));
+    return SystemMetric(SM_CXSMICON, Dpi::Of(FindWindowW(L"Shell_TrayWnd", nullptr)));
 }
 }  // namespace
 

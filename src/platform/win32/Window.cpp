@@ -100,30 +100,6 @@ Dpi Dpi::Of(HWND hwnd) {
     return OfScreen();
 }
 
-namespace {
-void FreeLibraryHandle(HMODULE library) { FreeLibrary(library); }
-}  // namespace
-
-// The call lives in shcore (Windows 8.1 and later), which is looked for once, in the system
-// folder only, and kept for the rest of the run.
-Dpi Dpi::OfMonitor(HMONITOR monitor) {
-    constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
-    constexpr int kEffectiveDpi = 0;               // MDT_EFFECTIVE_DPI
-    using Function = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
-    static const Unique<HMODULE, FreeLibraryHandle> shcore(
-        LoadLibraryExW(L"shcore.dll", nullptr, kSearchSystem32));
-    static const auto getDpiForMonitor =
-        shcore ? reinterpret_cast<Function>(
-                     reinterpret_cast<void*>(GetProcAddress(shcore.Get(), "GetDpiForMonitor")))
-               : nullptr;
-    UINT x = 0, y = 0;
-    if (monitor && getDpiForMonitor &&
-        SUCCEEDED(getDpiForMonitor(monitor, kEffectiveDpi, &x, &y)) && y > 0) {
-        return Dpi{static_cast<int>(y)};
-    }
-    return OfScreen();
-}
-
 RECT Dpi::Rect(int left, int top, int width, int height) const {
     return ToRect(TwipsToPixels(TwipRect{left, top, width, height}, value));
 }

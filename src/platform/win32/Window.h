@@ -43,8 +43,6 @@ struct Dpi {
     // The resolution of the monitor the window is on, where the system tells it per window
     // (Windows 10 and later); the screen's elsewhere.
     static Dpi Of(HWND hwnd);
-    // A monitor's own resolution (Windows 8.1 and later); the screen's elsewhere.
-    static Dpi OfMonitor(HMONITOR monitor);
     int Px(int twips) const { return TwipsToPixels(twips, value); }
     RECT Rect(int left, int top, int width, int height) const;
 };
