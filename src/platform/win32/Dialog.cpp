@@ -114,7 +114,7 @@ void Dialog::ShowModal(const wchar_t* title, int clientWidth, int clientHeight, 
     SetWindowPos(hwnd_, nullptr, workArea.left, workArea.top, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     dpi_ = Dpi::Of(hwnd_);
-    PlaceByClientArea(hwnd_, CW_USEDEFAULT, 0, dpi_.Px(clientWidth), dpi_.Px(clientHeight), dpi_);
+    PlaceWindow(hwnd_, 0, 0, dpi_.Px(clientWidth), dpi_.Px(clientHeight), dpi_, SWP_NOMOVE);
     PlaceOn(workArea, screenLeft, screenTop);
     font_.Reset(CreateDefaultFont(dpi_));
     OnInit();

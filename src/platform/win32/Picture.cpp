@@ -51,8 +51,8 @@ UniqueIcon IconFromResource(int id, int size) {
                                                0x00030000, size, size, LR_DEFAULTCOLOR));
 }
 
-// 32 bits a pixel, top row first: the decoder's pixels as they are, but that transparent ones
-// are white. The only pictures that have any, the faces, lie on the white panel; drawn
+// 32 bits a pixel, top row first: the decoder's pixels as they are, except that transparent
+// ones are white. The only pictures that have any, the faces, lie on the white panel; drawn
 // opaque, a picture is one stretch, which can be smoothed like any other.
 Picture Picture::FromResource(int id) {
     Picture result;
