@@ -53,7 +53,7 @@ int Run(int showCommand, PCWSTR commandLine) {
     if (!window.Create()) return 1;
     host.SetMainWindow(window.Handle());
     Win32Dialogs dialogs(host);
-    Win32Tray tray(window.Handle(), window.TrayMenu(), window.SmallIcon());
+    Win32Tray tray(window.Handle(), window.TrayMenu());
     MainForm form(platform, window, window.Panel(), dialogs, window, tray);
     window.Attach(form);
     tray.Attach(form);

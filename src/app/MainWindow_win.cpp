@@ -62,7 +62,6 @@ BOOL CALLBACK FindModal(HWND hwnd, LPARAM lParam) {
 bool MainWindow::Create() {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     listBrush_.Reset(CreateSolidBrush(RGB(0, 192, 0)));
-    trayIcon_.Reset(LoadTovikIcon(GetSystemMetrics(SM_CXSMICON)));
     menu_.Reset(CreateTrayMenu());
     credit_ = Widen(text::kCredit);
     comeForward_ = RegisterWindowMessageW(kComeForwardName);

@@ -25,9 +25,6 @@ public:
 
     CommandPanel& Panel() { return panel_; }
     HMENU TrayMenu() const { return menu_.Get(); }
-    // The small icon at the screen's resolution, as the notification area shows it; it stays
-    // the same handle for as long as the window lives.
-    HICON SmallIcon() const { return trayIcon_.Get(); }
 
     // List1.
     void Clear() override;
@@ -75,7 +72,6 @@ private:
     UniqueBrush listBrush_;
     UniqueIcon bigIcon_;
     UniqueIcon smallIcon_;
-    UniqueIcon trayIcon_;
     UniqueMenu menu_;
     std::wstring credit_;
     UINT comeForward_ = 0;

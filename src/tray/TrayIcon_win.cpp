@@ -4,6 +4,8 @@
 
 #include "platform/win32/MessageFilter.h"
 #include "platform/win32/WinText.h"
+#include "platform/win32/Window.h"
+#include "resource.h"
 
 namespace tovik::win {
 
@@ -12,14 +14,41 @@ constexpr wchar_t kTrayProperty[] = L"Tovik.Tray";
 constexpr UINT_PTR kRetryTimer = 2025;
 }
 
+namespace {
+constexpr UINT_PTR kResolutionTimer = 2026;
+constexpr UINT kDpiChanged = 0x02E0;  // WM_DPICHANGED, Windows 8.1 and later
+
+// The notification area shows its icons at the resolution of the taskbar that holds it, which
+// follows the scaling of its monitor (the primary one unless the user moved the taskbar): not
+// necessarily the resolution the program started with, nor the main window's.
+int NotificationIconSize() {
+    return SystemMetric(SM_CXSMICON, Dpi::Of(FindWindowW(L"Shell_TrayWnd", nullptr)));
+}
+}  // namespace
+
+// The icon is loaded again only when its size changed. The shell shows the new one before the
+// old one goes; when the shell does not answer, the new one is still what the next add or
+// change hands it.
+void Win32Tray::FollowResolution() {
+    const int size = NotificationIconSize();
+    if (icon_ && size == iconSize_) return;
+    UniqueIcon icon(static_cast<HICON>(LoadImageW(
+        GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_TOVIK), IMAGE_ICON, size, size, 0)));
+    if (!icon) return;
+    data_.hIcon = icon.Get();
+    if (previous_) {
+        data_.uFlags = NIF_ICON;
+        Shell_NotifyIconW(NIM_MODIFY, &data_);
+    }
+    icon_ = std::move(icon);
+    iconSize_ = size;
+}
+
 // A shell of lower rights than the program (one run as administrator that found no shell to
 // compare with at its start) still reaches the icon: its clicks come as the callback message,
 // and a restarted shell asks for the icon again with TaskbarCreated.
-Win32Tray::Win32Tray(HWND form, HMENU menu, HICON icon)
-    : form_(form),
-      menu_(menu),
-      icon_(icon),
-      taskbarCreated_(RegisterWindowMessageW(L"TaskbarCreated")) {
+Win32Tray::Win32Tray(HWND form, HMENU menu)
+    : form_(form), menu_(menu), taskbarCreated_(RegisterWindowMessageW(L"TaskbarCreated")) {
     AcceptFromLowerRights(form_, taskbarCreated_);
     AcceptFromLowerRights(form_, kTrayCallbackMessage);
 }
@@ -34,13 +63,13 @@ Win32Tray::~Win32Tray() {
 // unhooked. One record serves every call; its size is the oldest version's, which every
 // shell takes.
 bool Win32Tray::TrayAdd() {
+    FollowResolution();
     SetPropW(form_, kTrayProperty, this);
     previous_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
         form_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Win32Tray::TrayWindowProc)));
     data_.cbSize = NOTIFYICONDATAW_V1_SIZE;
     data_.hWnd = form_;
     data_.uID = 0;
-    data_.hIcon = icon_;
     data_.uFlags = NIF_MESSAGE | NIF_ICON;
     data_.uCallbackMessage = kTrayCallbackMessage;
     return Shell_NotifyIconW(NIM_ADD, &data_) != 0;
@@ -70,6 +99,7 @@ void Win32Tray::TraySetTip(std::string_view text) {
 
 void Win32Tray::TrayRemove() {
     KillTimer(form_, kRetryTimer);
+    KillTimer(form_, kResolutionTimer);
     data_.uFlags = 0;
     Shell_NotifyIconW(NIM_DELETE, &data_);
     if (previous_) {
@@ -101,6 +131,16 @@ LRESULT CALLBACK Win32Tray::TrayWindowProc(HWND hwnd, UINT message, WPARAM wPara
         if (message == WM_TIMER && wParam == kRetryTimer) {
             KillTimer(hwnd, kRetryTimer);
             if (tray->logic_) tray->logic_->TrayRetry();
+            return 0;
+        }
+        // Any of these may come with a new resolution of the taskbar's monitor; they come in
+        // bursts, and are sent, often by the shell itself, which the icon's change must not
+        // call back into: the icon follows once they are over.
+        if (message == WM_DISPLAYCHANGE || message == WM_SETTINGCHANGE || message == kDpiChanged) {
+            SetTimer(hwnd, kResolutionTimer, 250, nullptr);
+        } else if (message == WM_TIMER && wParam == kResolutionTimer) {
+            KillTimer(hwnd, kResolutionTimer);
+            tray->FollowResolution();
             return 0;
         }
         // A restarted shell has forgotten the icon.

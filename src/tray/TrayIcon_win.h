@@ -6,6 +6,7 @@
 #include <shellapi.h>
 
 #include "app/MainForm.h"
+#include "platform/win32/Handles.h"
 
 namespace tovik::win {
 
@@ -14,7 +15,7 @@ constexpr UINT kTrayCallbackMessage = 2025;
 class Win32Tray : public TrayIcon {
 public:
     // form: the window that owns the icon; menu: the pop-up shown on a right click.
-    Win32Tray(HWND form, HMENU menu, HICON icon);
+    Win32Tray(HWND form, HMENU menu);
     ~Win32Tray() override;
     Win32Tray(const Win32Tray&) = delete;
     Win32Tray& operator=(const Win32Tray&) = delete;
@@ -30,10 +31,12 @@ public:
 
 private:
     static LRESULT CALLBACK TrayWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    void FollowResolution();
 
     HWND form_;
     HMENU menu_;
-    HICON icon_;
+    UniqueIcon icon_;  // the program's icon at the notification area's resolution
+    int iconSize_ = 0;
     WNDPROC previous_ = nullptr;
     NOTIFYICONDATAW data_{};
     UINT taskbarCreated_;

@@ -1,9 +1,12 @@
 """The main window as a user sees it, the command bar's faces under the pointer, and About."""
 
+import pathlib
+import re
+import subprocess
 import time
 import unittest
 
-from tovik_e2e import MAIN_TITLE, Drive, Scene, TovikTest, hexs, make_vault
+from tovik_e2e import MAIN_TITLE, WORK, Drive, Scene, TovikTest, hexs, make_vault
 
 ABOUT_TEXT = (
     "    以前试用过几款“Tovik”，感觉都不是很好,有的还要收费。求人不如求已！一鼓作气自已搞了一个。"
@@ -17,6 +20,16 @@ WS_HSCROLL = 0x00100000
 WM_KEYDOWN, WM_KEYUP, VK_SPACE, VK_RETURN, VK_HOME = 0x100, 0x101, 0x20, 0x0D, 0x24
 REPEAT = 0x40000001  # a key-down whose key was already down: an auto-repeat
 BM_GETSTATE, BST_PUSHED = 0xF2, 0x4
+RES = pathlib.Path(__file__).resolve().parents[2] / "res"
+
+
+def colours(picture, box=None):
+    """The colours in a picture file, or in its part `box` (width, height, left, top)."""
+    crop = ["-crop", "%dx%d+%d+%d" % box] if box else []
+    text = subprocess.run(["convert", str(picture)] + crop + ["-depth", "8", "txt:-"],
+                          capture_output=True, check=True, text=True, timeout=60).stdout
+    return {tuple(int(v) for v in re.search(r"\((\d+),(\d+),(\d+)", line).groups())
+            for line in text.splitlines()[1:]}
 
 
 def scene(session, vault=False):
@@ -30,6 +43,21 @@ class MainWindowTest(TovikTest):
     def start(self, vault=False):
         the_scene, prepare = scene(self.session, vault)
         return self.run_tovik(the_scene, prepare=prepare)
+
+    def face_edges(self, tovik, dpi):
+        """What the screen shows of the faces of Close (disabled) and New (normal) left of
+        their captions, each with the colours of its picture, once the faces are drawn."""
+        left, top, _, _ = tovik.rect(tovik.panel, "client")
+        deadline = time.monotonic() + 10
+        while True:
+            shot = self.session.screenshot(WORK / "faces.png")
+            edges = [(colours(shot, ((90 * dpi + 720) // 1440, (330 * dpi + 720) // 1440, left,
+                                     top + (360 * index * dpi + 720) // 1440)),
+                      colours(RES / picture))
+                     for index, picture in ((1, "face_disabled.gif"), (2, "face_normal.gif"))]
+            if all(len(shown) > 1 for shown, _ in edges) or time.monotonic() > deadline:
+                return edges
+            time.sleep(0.2)
 
     def test_every_control_stands_at_its_place(self):
         tovik = self.start()
@@ -58,6 +86,9 @@ class MainWindowTest(TovikTest):
         self.assertEqual(tovik.pixel(tovik.main, 3, 190), (255, 255, 255))
         banner = tovik.pixel(tovik.main, 130, 174)
         self.assertGreater(banner[1], banner[0] + 40, "the green banner lies under the credit")
+        # At their own size the faces show their pictures' pixels as they are.
+        for shown, picture in self.face_edges(tovik, 96):
+            self.assertLessEqual(shown, picture)
 
     def test_the_window_keeps_its_proportions_at_120_and_144_dpi(self):
         def scaled(twips, dpi):
@@ -80,6 +111,10 @@ class MainWindowTest(TovikTest):
                                   scaled(2295, dpi)), dpi)
                 self.assertEqual(tovik.child(tovik.main, "Button")["rect"],
                                  (0, scaled(50, dpi), scaled(750, dpi), scaled(380, dpi)), dpi)
+                # Stretched by 1.25 or 1.5 the faces are smoothed: colours between their
+                # pictures' appear, where doubled pixels would show none.
+                for shown, picture in self.face_edges(tovik, dpi):
+                    self.assertGreater(len(shown - picture), 5, dpi)
                 tovik.stop()
         finally:
             self.session.regedit('[HKEY_CURRENT_USER\\Control Panel\\Desktop]\n'

@@ -1,5 +1,6 @@
 #include "platform/win32/Dialog.h"
 
+#include "platform/ScreenPlace.h"
 #include "platform/win32/Picture.h"
 
 namespace tovik::win {
@@ -95,11 +96,12 @@ Dialog::~Dialog() {
     }
 }
 
-// The place on the screen is in the screen's pixels; the size in those of the monitor the
-// dialog lands on, which it can tell only once it exists.
+// The dialog opens on the monitor its owner stands on, however many there are: it is moved
+// to that monitor's work area first, where it takes the monitor's resolution, and then sized
+// at that resolution and placed as the design says from the work area's corner.
 void Dialog::ShowModal(const wchar_t* title, int clientWidth, int clientHeight, int screenLeft,
                        int screenTop) {
-    const Dpi screen = Dpi::OfScreen();
+    const PixelRect workArea = WorkAreaOf(host_.Owner());
     EmptyTemplate dialogTemplate{};
     dialogTemplate.header.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
     if (!CreateDialogIndirectParamW(GetModuleHandleW(nullptr), &dialogTemplate.header,
@@ -109,22 +111,47 @@ void Dialog::ShowModal(const wchar_t* title, int clientWidth, int clientHeight, 
     KeepDialogFromScaling(hwnd_);
     SetWindowTextW(hwnd_, title);
     client_ = {0, 0, clientWidth, clientHeight};
-    const int left = screen.Px(screenLeft);
-    const int top = screen.Px(screenTop);
-    PlaceByClientArea(hwnd_, left, top, screen.Px(clientWidth), screen.Px(clientHeight), screen);
+    SetWindowPos(hwnd_, nullptr, workArea.left, workArea.top, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     dpi_ = Dpi::Of(hwnd_);
-    if (dpi_.value != screen.value) {
-        PlaceByClientArea(hwnd_, left, top, dpi_.Px(clientWidth), dpi_.Px(clientHeight), dpi_);
-    }
+    PlaceWindow(hwnd_, 0, 0, dpi_.Px(clientWidth), dpi_.Px(clientHeight), dpi_, SWP_NOMOVE);
+    PlaceOn(workArea, screenLeft, screenTop);
     font_.Reset(CreateDefaultFont(dpi_));
     OnInit();
     host_.Run(hwnd_);
 }
 
+// The monitor nearest to the owner (the one with most of it, or where it stood before it was
+// minimised or hidden in the tray). Without an answer the dialog goes where it always went:
+// from the screen's corner.
+PixelRect Dialog::WorkAreaOf(HWND owner) {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    const HMONITOR monitor = MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST);
+    if (monitor && GetMonitorInfoW(monitor, &info)) {
+        return {info.rcWork.left, info.rcWork.top, info.rcWork.right, info.rcWork.bottom};
+    }
+    return {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+}
+
+// The frame is measured on the window as it stands, sized for its resolution.
+void Dialog::PlaceOn(const PixelRect& workArea, int screenLeft, int screenTop) {
+    RECT window{};
+    POINT client{0, 0};
+    if (!GetWindowRect(hwnd_, &window) || !ClientToScreen(hwnd_, &client)) return;
+    const PixelRect frame{window.left - client.x, window.top - client.y, window.right - client.x,
+                          window.bottom - client.y};
+    const PixelRect placed = PlaceOnWorkArea(screenLeft, screenTop, frame, workArea, dpi_.value);
+    SetWindowPos(hwnd_, nullptr, placed.left, placed.top, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 // Every control goes back to its twips at the new resolution, with the font of that
-// resolution; the new font is in use before the old one goes.
+// resolution; the new font is in use before the old one goes. A dialog that is still being
+// moved to its monitor has nothing laid out yet: ShowModal sizes it once it stands there.
 void Dialog::ChangeResolution(int dpi, const RECT& suggested) {
     dpi_ = Dpi{dpi};
+    if (!font_) return;
     PlaceWindow(hwnd_, suggested.left, suggested.top, dpi_.Px(client_.width),
                 dpi_.Px(client_.height), dpi_);
     UniqueFont font(CreateDefaultFont(dpi_));

@@ -50,7 +50,8 @@ protected:
     explicit Dialog(ModalHost& host) : host_(host) {}
 
     // Creates the dialog (hidden) and runs it until it closes. The client area has the given
-    // twips and opens with its top-left corner at the given screen twips.
+    // twips and opens with its top-left corner at the given twips from the corner of the work
+    // area of its owner's monitor, wholly on that work area.
     void ShowModal(const wchar_t* title, int clientWidth, int clientHeight, int screenLeft,
                    int screenTop);
     void Close();
@@ -76,6 +77,8 @@ private:
         TwipRect rect;
     };
     static INT_PTR CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    static PixelRect WorkAreaOf(HWND owner);
+    void PlaceOn(const PixelRect& workArea, int screenLeft, int screenTop);
     void ChangeResolution(int dpi, const RECT& suggested);
     void LoadIcons();
 

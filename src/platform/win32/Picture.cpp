@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <cstring>
 #include <span>
-#include <vector>
 
 #include "platform/PictureDecoder.h"
+#include "platform/ScreenPlace.h"
 
 namespace tovik::win {
 
@@ -51,20 +51,23 @@ UniqueIcon IconFromResource(int id, int size) {
                                                0x00030000, size, size, LR_DEFAULTCOLOR));
 }
 
-// 32 bits a pixel, top row first: the decoder's pixels as they are. The mask is a monochrome
-// bitmap, its rows padded to 16 bits, as CreateBitmap takes them.
+// 32 bits a pixel, top row first: the decoder's pixels as they are, except that transparent
+// ones are white. The only pictures that have any, the faces, lie on the white panel; drawn
+// opaque, a picture is one stretch, which can be smoothed like any other.
 Picture Picture::FromResource(int id) {
     Picture result;
     const RawResource raw = FindRaw(id);
     if (!raw.bytes) return result;
     DecodedPicture decoded;
     if (!DecodePicture(std::span<const std::uint8_t>(raw.bytes, raw.size), decoded)) return result;
-    const int width = decoded.width, height = decoded.height;
+    for (std::size_t i = 0; i < decoded.transparent.size(); ++i) {
+        if (decoded.transparent[i]) decoded.pixels[i] = 0x00FFFFFF;
+    }
 
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biWidth = decoded.width;
+    info.bmiHeader.biHeight = -decoded.height;
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
@@ -72,51 +75,31 @@ Picture Picture::FromResource(int id) {
     UniqueBitmap colour(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!colour || !bits) return result;
     std::memcpy(bits, decoded.pixels.data(), decoded.pixels.size() * sizeof(std::uint32_t));
-
-    if (!decoded.transparent.empty()) {
-        const std::size_t stride = (static_cast<std::size_t>(width) + 15) / 16 * 2;
-        std::vector<BYTE> rows(stride * static_cast<std::size_t>(height), 0);
-        for (int y = 0; y < height; ++y) {
-            for (int x = 0; x < width; ++x) {
-                if (decoded.transparent[static_cast<std::size_t>(y) * width + x]) {
-                    rows[y * stride + x / 8] |= static_cast<BYTE>(0x80 >> (x % 8));
-                }
-            }
-        }
-        result.mask_.Reset(CreateBitmap(width, height, 1, 1, rows.data()));
-        if (!result.mask_) return Picture();
-    }
     result.colour_ = std::move(colour);
-    result.width_ = width;
-    result.height_ = height;
+    result.width_ = decoded.width;
+    result.height_ = decoded.height;
     return result;
 }
 
-// The mask clears the opaque pixels to black and leaves the rest (a monochrome source takes
-// the DC's text colour for 0 and its background colour for 1); the colours are then ORed in.
+// At 125 to 175 % the default stretch repeats every second or third pixel and leaves the
+// others single, which shows as uneven stripes; the halftone mode averages instead, and wants
+// the brush origin set after it. At its own size or a whole multiple of it a picture is drawn
+// the default way, which is as sharp and cheaper.
 void Picture::Draw(HDC dc, const RECT& target) const {
     if (!colour_) return;
     UniqueMemoryDC source(CreateCompatibleDC(dc));
     if (!source) return;
-    const int x = target.left, y = target.top;
     const int cx = target.right - target.left, cy = target.bottom - target.top;
-    if (!mask_) {
-        SelectObjectScope select(source.Get(), colour_.Get());
-        StretchBlt(dc, x, y, cx, cy, source.Get(), 0, 0, width_, height_, SRCCOPY);
-        return;
+    const int mode =
+        StretchedUnevenly(width_, height_, cx, cy) ? SetStretchBltMode(dc, HALFTONE) : 0;
+    POINT origin{};
+    if (mode) SetBrushOrgEx(dc, 0, 0, &origin);
+    SelectObjectScope select(source.Get(), colour_.Get());
+    StretchBlt(dc, target.left, target.top, cx, cy, source.Get(), 0, 0, width_, height_, SRCCOPY);
+    if (mode) {
+        SetStretchBltMode(dc, mode);
+        SetBrushOrgEx(dc, origin.x, origin.y, nullptr);
     }
-    const COLORREF background = SetBkColor(dc, RGB(255, 255, 255));
-    const COLORREF text = SetTextColor(dc, RGB(0, 0, 0));
-    {
-        SelectObjectScope select(source.Get(), mask_.Get());
-        StretchBlt(dc, x, y, cx, cy, source.Get(), 0, 0, width_, height_, SRCAND);
-    }
-    {
-        SelectObjectScope select(source.Get(), colour_.Get());
-        StretchBlt(dc, x, y, cx, cy, source.Get(), 0, 0, width_, height_, SRCPAINT);
-    }
-    SetTextColor(dc, text);
-    SetBkColor(dc, background);
 }
 
 }  // namespace tovik::win

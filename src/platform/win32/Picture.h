@@ -12,12 +12,12 @@ class Picture {
 public:
     static Picture FromResource(int id);
 
-    // Stretched to the rectangle; transparent pixels leave the DC as it was.
+    // Stretched to the rectangle, smoothly when the stretch is uneven; transparent pixels are
+    // white.
     void Draw(HDC dc, const RECT& target) const;
 
 private:
-    UniqueBitmap colour_;  // transparent pixels black, so that they add nothing
-    UniqueBitmap mask_;    // monochrome, 1 where transparent; none for an opaque picture
+    UniqueBitmap colour_;
     int width_ = 0;
     int height_ = 0;
 };
