@@ -7,6 +7,7 @@
 #include "app/MainForm.h"
 #include "app/MainWindow_win.h"
 #include "password/PasswordDialogs_win.h"
+#include "platform/Timeline.h"
 #include "platform/win32/Dialog.h"
 #include "platform/win32/Win32Platform.h"
 #include "tray/TrayIcon_win.h"
@@ -42,10 +43,12 @@ int Run(int showCommand) {
         MainWindow::BringRunningCopyForward();
         return 0;
     }
+    TOVIK_MARK("single_instance");
 
     ModalHost host;
     MainWindow window(host);
     if (!window.Create()) return 1;
+    TOVIK_MARK("window");
     host.SetMainWindow(window.Handle());
     Win32Dialogs dialogs(host);
     Win32Tray tray(window.Handle(), window.TrayMenu(), window.SmallIcon());
@@ -58,6 +61,8 @@ int Run(int showCommand) {
 
     form.Form_Load();
     form.FirstShow(IsMinimizeCommand(showCommand));
+    TOVIK_MARK("first_showing");
+    TOVIK_TIMELINE_WRITE();
 
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
@@ -91,11 +96,13 @@ void RestrictLibrarySearch() {
 }  // namespace tovik::win
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
+    TOVIK_MARK("entry");
     tovik::win::RestrictLibrarySearch();
     // Drives that are not ready must not raise the system's own error boxes.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
+    TOVIK_MARK("common_controls");
     try {
         return tovik::win::Run(showCommand);
     } catch (...) {

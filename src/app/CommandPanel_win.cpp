@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "platform/Timeline.h"
 #include "platform/win32/WinText.h"
 #include "resource.h"
 #include "texts/Texts.h"
@@ -27,6 +28,7 @@ WPARAM AsLeftButton(WPARAM keys) {
 // reach them; each button paints its own place, so the panel leaves them out. The buttons are
 // made disabled: the first repaint of the bar enables those that can be used.
 bool CommandPanel::Create(HWND parent) {
+    TOVIK_SPAN("command_panel");
     normal_ = Picture::FromResource(IDR_FACE_NORMAL);
     hover_ = Picture::FromResource(IDR_FACE_HOVER);
     disabled_ = Picture::FromResource(IDR_FACE_DISABLED);

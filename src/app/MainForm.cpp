@@ -1,6 +1,7 @@
 #include "app/MainForm.h"
 
 #include "app/PartitionList.h"
+#include "platform/Timeline.h"
 #include "texts/Texts.h"
 #include "vault/DriveMapping.h"
 #include "vault/VaultStore.h"
@@ -19,14 +20,19 @@ void MainForm::Form_Load() {
     trayIcon_ = tray_.TrayAdd();
     tray_.TraySetTip(text::kTrayTip);
     if (!trayIcon_) ScheduleTrayRetry();
+    TOVIK_MARK("tray_icon");
     ReportStillMapped(CloseLeftoverMappings(platform_));
+    TOVIK_MARK("old_letters");
     const auto drives = platform_.Drives();
     if (!drives) platform_.ShowMessage(text::kNoDriveList, text::kError, kErrorBox);
     state.partitions = drives ? BuildPartitionTable(*drives) : PartitionTable{};
+    TOVIK_MARK("partition_table");
     RefreshPartitionList();
+    TOVIK_MARK("rows");
     bar_.HoverIndex = -1;
     bar_.CommandEnabled[kAbout] = true;
     bar_.RefreshCommandBar();
+    TOVIK_MARK("command_bar");
 }
 
 // Every rebuild probes each partition afresh and ends on the first row, whatever was selected.
@@ -40,6 +46,7 @@ void MainForm::RefreshPartitionList() {
 // A failed test runs the step it guards: an unreadable partition counts as holding a vault,
 // and an open flag that cannot be read enables Close.
 void MainForm::List1_Click() {
+    TOVIK_SPAN("selection");
     if (const auto text = list_.RowText(list_.SelectedRow())) {
         state.SelectedPartition = text->substr(0, 2);
     }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "platform/Timeline.h"
 #include "platform/win32/WinText.h"
 #include "resource.h"
 #include "texts/Texts.h"
@@ -21,6 +22,7 @@ constexpr int kFirstMenuCommand = 300;
 constexpr UINT kDpiChanged = 0x02E0;  // WM_DPICHANGED, Windows 8.1 and later
 
 HICON LoadTovikIcon(int size) {
+    TOVIK_SPAN("icons");
     return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_TOVIK),
                                          IMAGE_ICON, size, size, 0));
 }
@@ -73,6 +75,7 @@ bool MainWindow::Create() {
                         CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr)) {
         return false;
     }
+    TOVIK_MARK("main_window");
     const HWND hwnd = Handle();
     // Windows applies the launcher's show command (a shortcut's "maximised") to the first
     // showing of a main window; taken here, it leaves the first showing to the program.
@@ -136,6 +139,7 @@ void MainWindow::LoadIcons() {
 // right edge; the list keeps its place and size, and shows the bar only when a row does not
 // fit. The list draws its rows a little in from its edge: an average character's room.
 void MainWindow::UpdateListExtent() {
+    TOVIK_SPAN("list_extent");
     const WindowDC dc(list_);
     if (!dc) return;
     SelectObjectScope font(dc.Get(), font_.Get());
@@ -181,6 +185,7 @@ void MainWindow::Clear() {
 }
 
 void MainWindow::AddRow(std::string_view text) {
+    TOVIK_SPAN("list_add");
     SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(text).c_str()));
 }
 
@@ -301,6 +306,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_PAINT: {
             PaintDC paint(hwnd);
             Paint(paint.Get());
+            TOVIK_MARK("first_paint");
             return 0;
         }
         case WM_MOUSEMOVE:

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/Timeline.h"
 #include "platform/win32/WinText.h"
 
 namespace tovik::win {
@@ -27,6 +28,7 @@ Win32Tray::~Win32Tray() {
 // unhooked. One record serves every call; its size is the oldest version's, which every
 // shell takes.
 bool Win32Tray::TrayAdd() {
+    TOVIK_SPAN("tray_add");
     SetPropW(form_, kTrayProperty, this);
     previous_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
         form_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Win32Tray::TrayWindowProc)));
@@ -52,6 +54,7 @@ void Win32Tray::RetryLater(int delayMs) {
 
 // The tip is left-aligned in its field: the text, one NUL, then blanks to the end.
 void Win32Tray::TraySetTip(std::string_view text) {
+    TOVIK_SPAN("tray_tip");
     constexpr std::size_t kField = 64;
     std::wstring tip = Widen(text).substr(0, kField - 1);
     tip.push_back(L'\0');

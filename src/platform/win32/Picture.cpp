@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/PictureDecoder.h"
+#include "platform/Timeline.h"
 
 namespace tovik::win {
 
@@ -54,6 +55,7 @@ UniqueIcon IconFromResource(int id, int size) {
 // 32 bits a pixel, top row first: the decoder's pixels as they are. The mask is a monochrome
 // bitmap, its rows padded to 16 bits, as CreateBitmap takes them.
 Picture Picture::FromResource(int id) {
+    TOVIK_SPAN("pictures");
     Picture result;
     const RawResource raw = FindRaw(id);
     if (!raw.bytes) return result;

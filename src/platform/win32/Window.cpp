@@ -1,5 +1,6 @@
 #include "platform/win32/Window.h"
 
+#include "platform/Timeline.h"
 #include "platform/win32/Handles.h"
 
 namespace tovik::win {
@@ -112,6 +113,7 @@ int SystemMetric(int index, const Dpi& dpi) {
 
 // Every design names 宋体 (SimSun) where it names a font.
 HFONT CreateDesignFont(int tenthsOfPoint, const Dpi& dpi) {
+    TOVIK_SPAN("fonts");
     LOGFONTW font{};
     font.lfHeight = -FontPixels(tenthsOfPoint, dpi.value);
     font.lfWeight = FW_NORMAL;
