@@ -15,12 +15,10 @@ MainForm::MainForm(Platform& platform, PartitionListView& list, CommandBarView& 
 // The other copy's test comes before this, in the program's entry. From here on nothing stops
 // start-up: without a drive list the table is empty and only About can be used. Letters that
 // an earlier run left on its vaults go first, so that the spare letters and the list are what
-// they would have been had that run ended properly.
+// they would have been had that run ended properly. The tray icon itself waits for the first
+// showing (FirstShow).
 void MainForm::Form_Load() {
-    trayIcon_ = tray_.TrayAdd();
-    tray_.TraySetTip(text::kTrayTip);
-    if (!trayIcon_) ScheduleTrayRetry();
-    TOVIK_MARK("tray_icon");
+    tray_.TrayHook();
     ReportStillMapped(CloseLeftoverMappings(platform_));
     TOVIK_MARK("old_letters");
     const auto drives = platform_.Drives();
@@ -176,12 +174,18 @@ void MainForm::RestoreFromTray() {
     }
 }
 
+// The icon is no part of the window the user waits for, and adding it is a round trip to the
+// shell: it comes once the window is up, on the timer of the retries, which the system runs
+// only when the window has nothing else to do. A minimised start needs the shell's answer
+// first, as it decides where the window waits.
 void MainForm::FirstShow(bool minimized) {
     if (!minimized) {
         form_.ShowNormal();
-    } else if (!trayIcon_) {
-        form_.ShowMinimized();
+        tray_.RetryLater(0);
+        return;
     }
+    TrayRetry();
+    if (!trayIcon_) form_.ShowMinimized();
 }
 
 // The shell may refuse the icon at logon, before it is ready, or when it is busy; it is asked
@@ -194,15 +198,17 @@ void MainForm::ScheduleTrayRetry() {
 
 void MainForm::TrayRetry() {
     if (trayIcon_ || closing_) return;
-    trayIcon_ = tray_.TrayAddAgain();
+    trayIcon_ = tray_.TrayAdd(text::kTrayTip);
     if (!trayIcon_) ScheduleTrayRetry();
+    TOVIK_MARK("tray_icon");
+    TOVIK_TIMELINE_WRITE();
 }
 
 // A window hidden in a tray that has no icon any more could never be brought back: it goes to
 // the taskbar instead.
 void MainForm::TaskbarCreated() {
     if (closing_) return;
-    trayIcon_ = tray_.TrayAddAgain();
+    trayIcon_ = tray_.TrayAdd(text::kTrayTip);
     if (trayIcon_) return;
     trayRetries_ = 0;
     ScheduleTrayRetry();

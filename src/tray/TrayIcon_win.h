@@ -21,9 +21,8 @@ public:
     // The logic the icon's clicks, the retries and a restarted shell go to.
     void Attach(MainForm& form) { logic_ = &form; }
 
-    bool TrayAdd() override;
-    bool TrayAddAgain() override;
-    void TraySetTip(std::string_view text) override;
+    void TrayHook() override;
+    bool TrayAdd(std::string_view tip) override;
     void TrayRemove() override;
     void RetryLater(int delayMs) override;
 
