@@ -26,7 +26,8 @@ WPARAM AsLeftButton(WPARAM keys) {
 
 // The panel is the buttons' parent for the dialog manager too, so that Tab and the arrows
 // reach them; each button paints its own place, so the panel leaves them out. The buttons are
-// made disabled: the first repaint of the bar enables those that can be used.
+// made disabled: the first repaint of the bar enables those that can be used. The main window
+// lays the panel out, once it knows its resolution.
 bool CommandPanel::Create(HWND parent) {
     TOVIK_SPAN("command_panel");
     normal_ = Picture::FromResource(IDR_FACE_NORMAL);
@@ -49,7 +50,6 @@ bool CommandPanel::Create(HWND parent) {
             return false;
         }
     }
-    LayOut();
     return true;
 }
 
@@ -69,16 +69,20 @@ void CommandPanel::LayOut() {
 // The disabled face shows exactly while the command cannot be run, and then the button is
 // disabled too, which is what a screen reader reports and what keeps the mouse and the keyboard
 // away from it. A button disabled under the focus hands it on first: a disabled window loses
-// the focus to nothing. Likewise the tab stop, or Tab would pass the bar by.
+// the focus to nothing. Likewise the tab stop, or Tab would pass the bar by. A panel that is
+// not on the screen (before the first showing, in the tray) is painted whole when it shows, so
+// nothing of it is marked for painting now; nor is a button enabled that is so already.
 void CommandPanel::SetFace(int index, Face face) {
     faces_[index] = face == Face::Normal ? &normal_ : face == Face::Hover ? &hover_ : &disabled_;
     const HWND button = buttons_[index];
     if (!button) return;
     const PixelRect image = layout_.Image(index);
     const RECT r = ToRect(image);
-    InvalidateRect(Handle(), &r, FALSE);
-    for (int i = 0; i < kCommandCount; ++i) {
-        if (Overlap(image, layout_.Label(i))) InvalidateRect(buttons_[i], nullptr, FALSE);
+    if (IsWindowVisible(Handle())) {
+        InvalidateRect(Handle(), &r, FALSE);
+        for (int i = 0; i < kCommandCount; ++i) {
+            if (Overlap(image, layout_.Label(i))) InvalidateRect(buttons_[i], nullptr, FALSE);
+        }
     }
     const bool enabled = face != Face::Disabled;
     if (!enabled && IsWindowEnabled(button) && form_) {
@@ -90,7 +94,7 @@ void CommandPanel::SetFace(int index, Face face) {
             }
         }
     }
-    EnableWindow(button, enabled);
+    if ((IsWindowEnabled(button) != FALSE) != enabled) EnableWindow(button, enabled);
     if (enabled && (tabStop_ < 0 || (form_ && !form_->Bar().CommandEnabled[tabStop_]))) {
         SetTabStop(index);
     }

@@ -25,30 +25,41 @@ void MainForm::Form_Load() {
     if (!drives) platform_.ShowMessage(text::kNoDriveList, text::kError, kErrorBox);
     state.partitions = drives ? BuildPartitionTable(*drives) : PartitionTable{};
     TOVIK_MARK("partition_table");
-    RefreshPartitionList();
-    TOVIK_MARK("rows");
+    // The bar's own settings come first: the selection of the first row then paints the bar
+    // as it is to be, once, and only a list with no row leaves the painting to this.
     bar_.HoverIndex = -1;
     bar_.CommandEnabled[kAbout] = true;
-    bar_.RefreshCommandBar();
+    RefreshPartitionList();
+    TOVIK_MARK("rows");
+    if (list_.SelectedRow() < 0) bar_.RefreshCommandBar();
     TOVIK_MARK("command_bar");
 }
 
 // Every rebuild probes each partition afresh and ends on the first row, whatever was selected.
+// The first row's vault was probed a moment ago, for its text; its selection takes that answer
+// rather than asking the disk once more.
 void MainForm::RefreshPartitionList() {
     list_.Clear();
     const int count = state.partitions.PartitionCount;
-    for (int n = 1; n <= count; ++n) list_.AddRow(PartitionRow(platform_, state.partitions, n));
-    if (list_.Select(0)) List1_Click();
+    bool firstHasVault = false;
+    for (int n = 1; n <= count; ++n) {
+        bool hasVault = false;
+        list_.AddRow(PartitionRow(platform_, state.partitions, n, &hasVault));
+        if (n == 1) firstHasVault = hasVault;
+    }
+    if (list_.Select(0)) SelectionChanged(firstHasVault);
 }
+
+void MainForm::List1_Click() { SelectionChanged(std::nullopt); }
 
 // A failed test runs the step it guards: an unreadable partition counts as holding a vault,
 // and an open flag that cannot be read enables Close.
-void MainForm::List1_Click() {
+void MainForm::SelectionChanged(std::optional<bool> knownVault) {
     TOVIK_SPAN("selection");
-    if (const auto text = list_.RowText(list_.SelectedRow())) {
-        state.SelectedPartition = text->substr(0, 2);
-    }
-    const bool exists = VaultExists(platform_, state.SelectedPartition);
+    const auto text = list_.RowText(list_.SelectedRow());
+    if (text) state.SelectedPartition = text->substr(0, 2);
+    const bool exists =
+        text && knownVault ? *knownVault : VaultExists(platform_, state.SelectedPartition);
     bar_.CommandEnabled[kOpen] = exists;
     bar_.CommandEnabled[kNew] = !exists;
     bar_.CommandEnabled[kDelete] = exists;

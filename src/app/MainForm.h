@@ -118,6 +118,7 @@ private:
     void NewCommand();
     void DeleteCommand();
     void PasswordCommand();
+    void SelectionChanged(std::optional<bool> knownVault);
     void ReportStillMapped(const std::vector<std::string>& letters);
     void ScheduleTrayRetry();
     int SelectedNumber() { return list_.SelectedRow() + 1; }

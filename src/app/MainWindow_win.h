@@ -73,6 +73,7 @@ private:
     Picture banner_;
     UniqueFont font_;
     UniqueBrush listBrush_;
+    UniqueIcon classIcon_;  // the class's icons: this and the tray's
     UniqueIcon bigIcon_;
     UniqueIcon smallIcon_;
     UniqueIcon trayIcon_;

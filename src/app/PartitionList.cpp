@@ -25,10 +25,11 @@ std::string FreeSpaceText(Platform& platform, std::string_view partition) {
 
 // A vault whose folder went behind our back while its letter still leads there is shown so:
 // the letter stays reachable, and the row says it until the letter is gone.
-std::string PartitionRow(Platform& platform, const PartitionTable& table, int n) {
+std::string PartitionRow(Platform& platform, const PartitionTable& table, int n, bool* hasVault) {
     TOVIK_SPAN("row");
     const std::string& name = table.PartitionNames[n - 1];
     const bool exists = VaultExists(platform, name);
+    if (hasVault) *hasVault = exists;
     const bool open = table.VaultOpen[n - 1];
     std::string row = name + FreeSpaceText(platform, name);
     if (!open) return row.append(exists ? text::kVaultClosed : text::kNoVault);

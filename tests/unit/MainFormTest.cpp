@@ -69,12 +69,15 @@ protected:
     MainForm form;
 };
 
-// The icon waits until the window shows.
+// The icon waits until the window shows; the first row's vault is probed once, for its text.
 TEST_F(MainFormTest, StartUpHooksTheTrayListsThePartitionsAndSelectsTheFirst) {
     EXPECT_EQ(platform.calls[0], "TrayHook");
     EXPECT_EQ(platform.calls[1], "DriveTarget A");
     EXPECT_EQ(platform.calls[1 + 26], "Drives ");
     EXPECT_EQ(Index("TrayAdd " + std::string(text::kTrayTip)), -1);
+    EXPECT_EQ(std::count(platform.calls.begin(), platform.calls.end(),
+                         "FirstMatch C:\\Recycled\\Tovik\\Recycled\\desktop.ini"),
+              1);
     EXPECT_EQ(list.rows,
               (std::vector<std::string>{"C: 剩余1.00GB  未创建", "D: 剩余12.35GB  已创建 未打开"}));
     EXPECT_EQ(list.selected, 0);

@@ -12,7 +12,8 @@ Window::~Window() {
     }
 }
 
-bool Window::RegisterClassOnce(const wchar_t* name, HBRUSH background, HICON icon, UINT style) {
+bool Window::RegisterClassOnce(const wchar_t* name, HBRUSH background, HICON icon, UINT style,
+                               HICON smallIcon) {
     WNDCLASSEXW existing{};
     existing.cbSize = sizeof existing;
     const HINSTANCE instance = GetModuleHandleW(nullptr);
@@ -25,6 +26,7 @@ bool Window::RegisterClassOnce(const wchar_t* name, HBRUSH background, HICON ico
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = background;
     wc.hIcon = icon;
+    wc.hIconSm = smallIcon;
     wc.lpszClassName = name;
     return RegisterClassExW(&wc) != 0;
 }
