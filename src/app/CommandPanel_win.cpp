@@ -26,8 +26,9 @@ WPARAM AsLeftButton(WPARAM keys) {
 
 // The panel is the buttons' parent for the dialog manager too, so that Tab and the arrows
 // reach them; each button paints its own place, so the panel leaves them out. The buttons are
-// made disabled: the first repaint of the bar enables those that can be used. The main window
-// lays the panel out, once it knows its resolution.
+// made disabled: the first repaint of the bar enables those that can be used. They are made
+// hidden too, and shown once the panel has painted (see HandleMessage). The main window lays
+// the panel out, once it knows its resolution.
 bool CommandPanel::Create(HWND parent) {
     TOVIK_SPAN("command_panel");
     normal_ = Picture::FromResource(IDR_FACE_NORMAL);
@@ -43,7 +44,7 @@ bool CommandPanel::Create(HWND parent) {
         // The caption is the button's text too: a screen reader reads it as the name.
         buttons_[i] = CreateWindowExW(
             0, L"BUTTON", Widen(text::kCommandCaptions[i]).c_str(),
-            WS_CHILD | WS_VISIBLE | WS_DISABLED | BS_OWNERDRAW, 0, 0, 0, 0, Handle(),
+            WS_CHILD | WS_DISABLED | BS_OWNERDRAW, 0, 0, 0, 0, Handle(),
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstButtonId + i)), instance, nullptr);
         if (!buttons_[i] || !SetWindowSubclass(buttons_[i], ButtonProc, static_cast<UINT_PTR>(i),
                                                reinterpret_cast<DWORD_PTR>(this))) {
@@ -307,10 +308,19 @@ LRESULT CALLBACK CommandPanel::ButtonProc(HWND hwnd, UINT message, WPARAM wParam
 LRESULT CommandPanel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_PAINT: {
-            PaintDC paint(Handle());
-            RECT client;
-            GetClientRect(Handle(), &client);
-            PaintBuffered(paint.Get(), client);
+            {
+                PaintDC paint(Handle());
+                RECT client;
+                GetClientRect(Handle(), &client);
+                PaintBuffered(paint.Get(), client);
+            }
+            // Each button is a window over the face and caption the panel has just drawn, and
+            // draws the same: they come now, so that the window's first showing waits for
+            // none of the six.
+            if (!buttonsShown_) {
+                buttonsShown_ = true;
+                for (const HWND button : buttons_) ShowWindow(button, SW_SHOWNA);
+            }
             return 0;
         }
         case WM_ERASEBKGND: return 1;
