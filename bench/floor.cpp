@@ -4,8 +4,11 @@
 //
 // Built with FLOOR_WITH_LIBRARIES it also pays for what Tovik cannot do without and the plain
 // floor does not do: it loads the common controls and the shell, and its row is Chinese text in
-// 宋体, which brings in a CJK font.
+// 宋体, which brings in a CJK font. Built with TOVIK_TIMELINE too, it marks the steps it shares
+// with Tovik's start-up, as Tovik's timeline build does.
 #include <windows.h>
+
+#include "platform/Timeline.h"
 #ifdef FLOOR_WITH_LIBRARIES
 #include <commctrl.h>
 #include <shellapi.h>
@@ -22,9 +25,11 @@ LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+    TOVIK_MARK("entry");
 #ifdef FLOOR_WITH_LIBRARIES
     const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
+    TOVIK_MARK("common_controls");
     const wchar_t* row = L"D: 剩余12.35GB  已创建 未打开";
 #else
     const wchar_t* row = L"D:";
@@ -41,6 +46,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
                                   instance, nullptr);
     HWND list = CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", L"", WS_CHILD | WS_VISIBLE, 64, 8,
                                 193, 146, window, nullptr, instance, nullptr);
+    TOVIK_MARK("window");
 #ifdef FLOOR_WITH_LIBRARIES
     LOGFONTW face{};
     face.lfHeight = -12;
@@ -50,7 +56,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     DragAcceptFiles(window, FALSE);
 #endif
     SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row));
+    TOVIK_MARK("rows");
     ShowWindow(window, showCommand);
+    TOVIK_MARK("first_showing");
+    TOVIK_TIMELINE_WRITE();
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
     return 0;

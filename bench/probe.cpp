@@ -2,7 +2,10 @@
 //
 //   probe start <exe> <rows>
 //       start-up time to a visible window whose list holds <rows> rows and the peak working
-//       set; then it keeps the program running for orders on its input (see Start)
+//       set; then it keeps the program running for orders on its input (see Start). For the
+//       timeline build of Tovik also its start-up steps: when each ended, from the moment the
+//       probe started it (at_<step>_ms), and the time spent in each kind of call
+//       (in_<step>_ms, with its count in_<step>_count)
 //   probe cycle <exe> <rows>
 //       start-up, then Open on the first row (a vault without password: the notice is
 //       answered) and Close: Open's latency against subst.exe's own run time, the list
@@ -119,6 +122,8 @@ public:
         std::wstring line = std::wstring(L"\"") + exe + L"\"";
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
+        DeleteFileW((std::wstring(exe) + L".timeline").c_str());
+        launched_ = SystemTicks();
         const double started = Now();
         if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                             &startup, &process_)) {
@@ -164,12 +169,32 @@ public:
         PostMessageW(button, WM_LBUTTONUP, 0, at);
     }
 
+    // The steps the timeline build wrote beside its program file, from the probe's start of it.
+    void PrintTimeline(const wchar_t* exe) const {
+        FILE* file = _wfopen((std::wstring(exe) + L".timeline").c_str(), L"rb");
+        if (!file) return;
+        char line[160], step[100], kind[8];
+        long long value = 0, count = 0;
+        while (std::fgets(line, sizeof line, file)) {
+            const int fields = std::sscanf(line, "%99s %7s %lld %lld", step, kind, &value, &count);
+            if (fields >= 3 && std::strcmp(kind, "mark") == 0) {
+                std::printf("at_%s_ms=%.3f\n", step,
+                            static_cast<double>(value - static_cast<long long>(launched_)) / 1e4);
+            } else if (fields == 4 && std::strcmp(kind, "span") == 0) {
+                std::printf("in_%s_ms=%.3f\nin_%s_count=%lld\n", step,
+                            static_cast<double>(value) / 1e4, step, count);
+            }
+        }
+        std::fclose(file);
+    }
+
     HWND main() const { return main_; }
     HWND list() const { return list_; }
     DWORD pid() const { return process_.dwProcessId; }
 
 private:
     PROCESS_INFORMATION process_{};
+    unsigned long long launched_ = 0;
     HWND main_ = nullptr;
     HWND list_ = nullptr;
 };
@@ -192,6 +217,7 @@ void LastTimes(const wchar_t* path, unsigned long long& first, unsigned long lon
 int Start(const wchar_t* exe, int rows) {
     Program program(exe, rows);
     Sleep(500);
+    program.PrintTimeline(exe);
     std::printf("peak_kib=%.0f\nready\n", program.PeakKib());
     std::fflush(stdout);
     char order[64];

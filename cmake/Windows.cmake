@@ -13,7 +13,7 @@ set_source_files_properties(res/Tovik.rc PROPERTIES OBJECT_DEPENDS
 # The manifest carries the version too; the resource compiler finds it in the generated folder.
 configure_file(res/Tovik.manifest.in ${TOVIK_GENERATED}/Tovik.manifest @ONLY)
 
-add_executable(Tovik WIN32
+set(tovik_win_sources
   src/main_win.cpp
   src/platform/win32/LibraryErrors.cpp
   src/platform/win32/WinText.cpp
@@ -31,6 +31,7 @@ add_executable(Tovik WIN32
   src/platform/win32/MessageFilter.cpp
   res/Tovik.rc
 )
+add_executable(Tovik WIN32 ${tovik_win_sources})
 target_include_directories(Tovik PRIVATE src res ${TOVIK_GENERATED})
 target_compile_definitions(Tovik PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN
                                          _WIN32_WINNT=0x0501 WINVER=0x0501 _WIN32_IE=0x0600)

@@ -8,6 +8,7 @@
 #include "app/MainWindow_win.h"
 #include "app/ShellSession.h"
 #include "password/PasswordDialogs_win.h"
+#include "platform/Timeline.h"
 #include "platform/win32/Dialog.h"
 #include "platform/win32/Win32Platform.h"
 #include "platform/win32/WinText.h"
@@ -47,10 +48,12 @@ int Run(int showCommand, PCWSTR commandLine) {
         MainWindow::BringRunningCopyForward();
         return 0;
     }
+    TOVIK_MARK("single_instance");
 
     ModalHost host;
     MainWindow window(host);
     if (!window.Create()) return 1;
+    TOVIK_MARK("window");
     host.SetMainWindow(window.Handle());
     Win32Dialogs dialogs(host);
     Win32Tray tray(window.Handle(), window.TrayMenu());
@@ -62,6 +65,8 @@ int Run(int showCommand, PCWSTR commandLine) {
 
     form.Form_Load();
     form.FirstShow(IsMinimizeCommand(showCommand));
+    TOVIK_MARK("first_showing");
+    TOVIK_TIMELINE_WRITE();
 
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
@@ -95,11 +100,13 @@ void RestrictLibrarySearch() {
 }  // namespace tovik::win
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int showCommand) {
+    TOVIK_MARK("entry");
     tovik::win::RestrictLibrarySearch();
     // Drives that are not ready must not raise the system's own error boxes.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
+    TOVIK_MARK("common_controls");
     try {
         return tovik::win::Run(showCommand, commandLine);
     } catch (...) {

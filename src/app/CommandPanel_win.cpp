@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "platform/Timeline.h"
 #include "platform/win32/WinText.h"
 #include "resource.h"
 #include "texts/Texts.h"
@@ -25,8 +26,11 @@ WPARAM AsLeftButton(WPARAM keys) {
 
 // The panel is the buttons' parent for the dialog manager too, so that Tab and the arrows
 // reach them; each button paints its own place, so the panel leaves them out. The buttons are
-// made disabled: the first repaint of the bar enables those that can be used.
+// made disabled: the first repaint of the bar enables those that can be used. They are made
+// hidden too, and shown once the panel has painted (see HandleMessage). The main window lays
+// the panel out, once it knows its resolution.
 bool CommandPanel::Create(HWND parent) {
+    TOVIK_SPAN("command_panel");
     normal_ = Picture::FromResource(IDR_FACE_NORMAL);
     hover_ = Picture::FromResource(IDR_FACE_HOVER);
     disabled_ = Picture::FromResource(IDR_FACE_DISABLED);
@@ -40,14 +44,13 @@ bool CommandPanel::Create(HWND parent) {
         // The caption is the button's text too: a screen reader reads it as the name.
         buttons_[i] = CreateWindowExW(
             0, L"BUTTON", Widen(text::kCommandCaptions[i]).c_str(),
-            WS_CHILD | WS_VISIBLE | WS_DISABLED | BS_OWNERDRAW, 0, 0, 0, 0, Handle(),
+            WS_CHILD | WS_DISABLED | BS_OWNERDRAW, 0, 0, 0, 0, Handle(),
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstButtonId + i)), instance, nullptr);
         if (!buttons_[i] || !SetWindowSubclass(buttons_[i], ButtonProc, static_cast<UINT_PTR>(i),
                                                reinterpret_cast<DWORD_PTR>(this))) {
             return false;
         }
     }
-    LayOut();
     return true;
 }
 
@@ -67,16 +70,20 @@ void CommandPanel::LayOut() {
 // The disabled face shows exactly while the command cannot be run, and then the button is
 // disabled too, which is what a screen reader reports and what keeps the mouse and the keyboard
 // away from it. A button disabled under the focus hands it on first: a disabled window loses
-// the focus to nothing. Likewise the tab stop, or Tab would pass the bar by.
+// the focus to nothing. Likewise the tab stop, or Tab would pass the bar by. A panel that is
+// not on the screen (before the first showing, in the tray) is painted whole when it shows, so
+// nothing of it is marked for painting now; nor is a button enabled that is so already.
 void CommandPanel::SetFace(int index, Face face) {
     faces_[index] = face == Face::Normal ? &normal_ : face == Face::Hover ? &hover_ : &disabled_;
     const HWND button = buttons_[index];
     if (!button) return;
     const PixelRect image = layout_.Image(index);
     const RECT r = ToRect(image);
-    InvalidateRect(Handle(), &r, FALSE);
-    for (int i = 0; i < kCommandCount; ++i) {
-        if (Overlap(image, layout_.Label(i))) InvalidateRect(buttons_[i], nullptr, FALSE);
+    if (IsWindowVisible(Handle())) {
+        InvalidateRect(Handle(), &r, FALSE);
+        for (int i = 0; i < kCommandCount; ++i) {
+            if (Overlap(image, layout_.Label(i))) InvalidateRect(buttons_[i], nullptr, FALSE);
+        }
     }
     const bool enabled = face != Face::Disabled;
     if (!enabled && IsWindowEnabled(button) && form_) {
@@ -88,7 +95,7 @@ void CommandPanel::SetFace(int index, Face face) {
             }
         }
     }
-    EnableWindow(button, enabled);
+    if ((IsWindowEnabled(button) != FALSE) != enabled) EnableWindow(button, enabled);
     if (enabled && (tabStop_ < 0 || (form_ && !form_->Bar().CommandEnabled[tabStop_]))) {
         SetTabStop(index);
     }
@@ -301,10 +308,19 @@ LRESULT CALLBACK CommandPanel::ButtonProc(HWND hwnd, UINT message, WPARAM wParam
 LRESULT CommandPanel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_PAINT: {
-            PaintDC paint(Handle());
-            RECT client;
-            GetClientRect(Handle(), &client);
-            PaintBuffered(paint.Get(), client);
+            {
+                PaintDC paint(Handle());
+                RECT client;
+                GetClientRect(Handle(), &client);
+                PaintBuffered(paint.Get(), client);
+            }
+            // Each button is a window over the face and caption the panel has just drawn, and
+            // draws the same: they come now, so that the window's first showing waits for
+            // none of the six.
+            if (!buttonsShown_) {
+                buttonsShown_ = true;
+                for (const HWND button : buttons_) ShowWindow(button, SW_SHOWNA);
+            }
             return 0;
         }
         case WM_ERASEBKGND: return 1;

@@ -50,6 +50,7 @@ private:
     int pressed_ = -1;    // the button the mouse pressed
     int releasing_ = -1;  // the button whose release is under way
     int tabStop_ = -1;    // the one button Tab stops at
+    bool buttonsShown_ = false;
 };
 
 }  // namespace tovik::win

@@ -1,6 +1,7 @@
 #include "app/MainForm.h"
 
 #include "app/PartitionList.h"
+#include "platform/Timeline.h"
 #include "texts/Texts.h"
 #include "vault/DriveMapping.h"
 #include "vault/VaultStore.h"
@@ -14,36 +15,51 @@ MainForm::MainForm(Platform& platform, PartitionListView& list, CommandBarView& 
 // The other copy's test comes before this, in the program's entry. From here on nothing stops
 // start-up: without a drive list the table is empty and only About can be used. Letters that
 // an earlier run left on its vaults go first, so that the spare letters and the list are what
-// they would have been had that run ended properly.
+// they would have been had that run ended properly. The tray icon itself waits for the first
+// showing (FirstShow).
 void MainForm::Form_Load() {
-    trayIcon_ = tray_.TrayAdd();
-    tray_.TraySetTip(text::kTrayTip);
-    if (!trayIcon_) ScheduleTrayRetry();
+    tray_.TrayHook();
     ReportStillMapped(CloseLeftoverMappings(platform_));
+    TOVIK_MARK("old_letters");
     const auto drives = platform_.Drives();
     if (!drives) platform_.ShowMessage(text::kNoDriveList, text::kError, kErrorBox);
     state.partitions = drives ? BuildPartitionTable(*drives) : PartitionTable{};
-    RefreshPartitionList();
+    TOVIK_MARK("partition_table");
+    // The bar's own settings come first: the selection of the first row then paints the bar
+    // as it is to be, once, and only a list with no row leaves the painting to this.
     bar_.HoverIndex = -1;
     bar_.CommandEnabled[kAbout] = true;
-    bar_.RefreshCommandBar();
+    RefreshPartitionList();
+    TOVIK_MARK("rows");
+    if (list_.SelectedRow() < 0) bar_.RefreshCommandBar();
+    TOVIK_MARK("command_bar");
 }
 
 // Every rebuild probes each partition afresh and ends on the first row, whatever was selected.
+// The first row's vault was probed a moment ago, for its text; its selection takes that answer
+// rather than asking the disk once more.
 void MainForm::RefreshPartitionList() {
     list_.Clear();
     const int count = state.partitions.PartitionCount;
-    for (int n = 1; n <= count; ++n) list_.AddRow(PartitionRow(platform_, state.partitions, n));
-    if (list_.Select(0)) List1_Click();
+    bool firstHasVault = false;
+    for (int n = 1; n <= count; ++n) {
+        bool hasVault = false;
+        list_.AddRow(PartitionRow(platform_, state.partitions, n, &hasVault));
+        if (n == 1) firstHasVault = hasVault;
+    }
+    if (list_.Select(0)) SelectionChanged(firstHasVault);
 }
+
+void MainForm::List1_Click() { SelectionChanged(std::nullopt); }
 
 // A failed test runs the step it guards: an unreadable partition counts as holding a vault,
 // and an open flag that cannot be read enables Close.
-void MainForm::List1_Click() {
-    if (const auto text = list_.RowText(list_.SelectedRow())) {
-        state.SelectedPartition = text->substr(0, 2);
-    }
-    const bool exists = VaultExists(platform_, state.SelectedPartition);
+void MainForm::SelectionChanged(std::optional<bool> knownVault) {
+    TOVIK_SPAN("selection");
+    const auto text = list_.RowText(list_.SelectedRow());
+    if (text) state.SelectedPartition = text->substr(0, 2);
+    const bool exists =
+        text && knownVault ? *knownVault : VaultExists(platform_, state.SelectedPartition);
     bar_.CommandEnabled[kOpen] = exists;
     bar_.CommandEnabled[kNew] = !exists;
     bar_.CommandEnabled[kDelete] = exists;
@@ -206,6 +222,10 @@ void MainForm::RestoreFromTray() {
     }
 }
 
+// The icon is no part of the window the user waits for, and adding it is a round trip to the
+// shell: it comes once the window is up, on the timer of the retries, which the system runs
+// only when the window has nothing else to do. A minimised start needs the shell's answer
+// first, as it decides where the window waits.
 void MainForm::FirstShow(bool minimized) {
     shown_ = true;
     if (restoreDeferred_) {  // a second start asked for the window meanwhile
@@ -214,9 +234,11 @@ void MainForm::FirstShow(bool minimized) {
     }
     if (!minimized) {
         form_.ShowNormal();
-    } else if (!trayIcon_) {
-        form_.ShowMinimized();
+        tray_.RetryLater(0);
+        return;
     }
+    TrayRetry();
+    if (!trayIcon_) form_.ShowMinimized();
 }
 
 // The shell may refuse the icon at logon, before it is ready, or when it is busy; it is asked
@@ -229,15 +251,17 @@ void MainForm::ScheduleTrayRetry() {
 
 void MainForm::TrayRetry() {
     if (trayIcon_ || closing_) return;
-    trayIcon_ = tray_.TrayAddAgain();
+    trayIcon_ = tray_.TrayAdd(text::kTrayTip);
     if (!trayIcon_) ScheduleTrayRetry();
+    TOVIK_MARK("tray_icon");
+    TOVIK_TIMELINE_WRITE();
 }
 
 // A window hidden in a tray that has no icon any more could never be brought back: it goes to
 // the taskbar instead.
 void MainForm::TaskbarCreated() {
     if (closing_) return;
-    trayIcon_ = tray_.TrayAddAgain();
+    trayIcon_ = tray_.TrayAdd(text::kTrayTip);
     if (trayIcon_) return;
     trayRetries_ = 0;
     ScheduleTrayRetry();

@@ -37,11 +37,11 @@ public:
 class TrayIcon {
 public:
     virtual ~TrayIcon() = default;
-    // The hook, then the icon; false when the shell did not take the icon.
-    virtual bool TrayAdd() = 0;
-    // The icon alone once more, with its tip.
-    virtual bool TrayAddAgain() = 0;
-    virtual void TraySetTip(std::string_view text) = 0;
+    // The hook, which comes before the icon.
+    virtual void TrayHook() = 0;
+    // The icon with its tip, or the tip on an icon the shell has already; false when the shell
+    // did not take the icon.
+    virtual bool TrayAdd(std::string_view tip) = 0;
     virtual void TrayRemove() = 0;
     // MainForm::TrayRetry runs once the time has passed.
     virtual void RetryLater(int delayMs) = 0;
@@ -95,7 +95,8 @@ public:
 
     void Form_Load();
     // The first showing, as the launcher asked: a window that is only ever of one size opens
-    // at that size; a minimised one waits in the tray, or on the taskbar while there is no icon.
+    // at that size, and its tray icon follows; a minimised one waits in the tray, or on the
+    // taskbar while there is no icon.
     void FirstShow(bool minimized);
     void RefreshPartitionList();
     void List1_Click();
@@ -134,6 +135,7 @@ private:
     void NewCommand();
     void DeleteCommand();
     void PasswordCommand();
+    void SelectionChanged(std::optional<bool> knownVault);
     void ReportStillMapped(const std::vector<std::string>& letters);
     void ScheduleTrayRetry();
     void RunDeferred();

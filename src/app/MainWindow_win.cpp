@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "platform/Timeline.h"
 #include "platform/win32/MessageFilter.h"
 #include "platform/win32/WinText.h"
 #include "resource.h"
@@ -22,6 +23,7 @@ constexpr int kFirstMenuCommand = 300;
 constexpr UINT kDpiChanged = 0x02E0;  // WM_DPICHANGED, Windows 8.1 and later
 
 HICON LoadTovikIcon(int size) {
+    TOVIK_SPAN("icons");
     return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_TOVIK),
                                          IMAGE_ICON, size, size, 0));
 }
@@ -62,17 +64,21 @@ BOOL CALLBACK FindModal(HWND hwnd, LPARAM lParam) {
 bool MainWindow::Create() {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     listBrush_.Reset(CreateSolidBrush(RGB(0, 192, 0)));
+    classIcon_.Reset(LoadTovikIcon(GetSystemMetrics(SM_CXICON)));
+    classSmallIcon_.Reset(LoadTovikIcon(GetSystemMetrics(SM_CXSMICON)));
     menu_.Reset(CreateTrayMenu());
     credit_ = Widen(text::kCredit);
     comeForward_ = RegisterWindowMessageW(kComeForwardName);
     banner_ = Picture::FromResource(IDR_BANNER);
 
-    RegisterClassOnce(kClassName, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    RegisterClassOnce(kClassName, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)),
+                      classIcon_.Get(), 0, classSmallIcon_.Get());
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
     if (!Window::Create(kClassName, Widen(text::kMainCaption).c_str(), style, 0, CW_USEDEFAULT,
                         CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr)) {
         return false;
     }
+    TOVIK_MARK("main_window");
     const HWND hwnd = Handle();
     AcceptFromLowerRights(hwnd, comeForward_);
     // Windows applies the launcher's show command (a shortcut's "maximised") to the first
@@ -122,11 +128,19 @@ void MainWindow::LayOut(const RECT* suggested) {
 }
 
 // The title bar and Alt+Tab ask for the icon at the window's resolution; the icon resource
-// holds the picture at each size they ask for.
+// holds the picture at each size they ask for. At the screen's own resolution the class's
+// icons are those already, and the window is given none of its own: each icon given costs the
+// system a fresh copy of its pictures.
 void MainWindow::LoadIcons() {
     const Dpi dpi{layout_.DotsPerInch()};
-    UniqueIcon big(LoadTovikIcon(SystemMetric(SM_CXICON, dpi)));
-    UniqueIcon small(LoadTovikIcon(SystemMetric(SM_CXSMICON, dpi)));
+    const int bigSize = SystemMetric(SM_CXICON, dpi);
+    const int smallSize = SystemMetric(SM_CXSMICON, dpi);
+    if (!bigIcon_ && bigSize == GetSystemMetrics(SM_CXICON) &&
+        smallSize == GetSystemMetrics(SM_CXSMICON)) {
+        return;
+    }
+    UniqueIcon big(LoadTovikIcon(bigSize));
+    UniqueIcon small(LoadTovikIcon(smallSize));
     SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.Get()));
     SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.Get()));
     bigIcon_ = std::move(big);
@@ -135,13 +149,19 @@ void MainWindow::LoadIcons() {
 
 // The widest row decides how far the list scrolls sideways, so that no row is cut at its
 // right edge; the list keeps its place and size, and shows the bar only when a row does not
-// fit. The list draws its rows a little in from its edge: an average character's room.
+// fit. The list draws its rows a little in from its edge: an average character's room. An
+// empty list, as at the first layout, needs no measuring at all.
 void MainWindow::UpdateListExtent() {
+    TOVIK_SPAN("list_extent");
+    const LRESULT count = SendMessageW(list_, LB_GETCOUNT, 0, 0);
+    if (count <= 0) {
+        SendMessageW(list_, LB_SETHORIZONTALEXTENT, 0, 0);
+        return;
+    }
     const WindowDC dc(list_);
     if (!dc) return;
     SelectObjectScope font(dc.Get(), font_.Get());
     int widest = 0;
-    const LRESULT count = SendMessageW(list_, LB_GETCOUNT, 0, 0);
     for (int row = 0; row < count; ++row) {
         const auto text = ListRow(row);
         SIZE size{};
@@ -182,6 +202,7 @@ void MainWindow::Clear() {
 }
 
 void MainWindow::AddRow(std::string_view text) {
+    TOVIK_SPAN("list_add");
     SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(text).c_str()));
 }
 
@@ -317,6 +338,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_PAINT: {
             PaintDC paint(hwnd);
             Paint(paint.Get());
+            TOVIK_MARK("first_paint");
             return 0;
         }
         case WM_MOUSEMOVE:

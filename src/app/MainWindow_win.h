@@ -70,6 +70,8 @@ private:
     Picture banner_;
     UniqueFont font_;
     UniqueBrush listBrush_;
+    UniqueIcon classIcon_;  // the class's icons, at the screen's resolution
+    UniqueIcon classSmallIcon_;
     UniqueIcon bigIcon_;
     UniqueIcon smallIcon_;
     UniqueMenu menu_;

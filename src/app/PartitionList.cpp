@@ -1,5 +1,6 @@
 #include "app/PartitionList.h"
 
+#include "platform/Timeline.h"
 #include "texts/Texts.h"
 #include "vault/VaultStore.h"
 
@@ -17,15 +18,18 @@ std::string FormatFreeSpace(std::uint64_t bytes) {
 }
 
 std::string FreeSpaceText(Platform& platform, std::string_view partition) {
+    TOVIK_SPAN("free_space");
     const auto bytes = platform.FreeSpace(partition);
     return bytes ? FormatFreeSpace(*bytes) : std::string();
 }
 
 // A vault whose folder went behind our back while its letter still leads there is shown so:
 // the letter stays reachable, and the row says it until the letter is gone.
-std::string PartitionRow(Platform& platform, const PartitionTable& table, int n) {
+std::string PartitionRow(Platform& platform, const PartitionTable& table, int n, bool* hasVault) {
+    TOVIK_SPAN("row");
     const std::string& name = table.PartitionNames[n - 1];
     const bool exists = VaultExists(platform, name);
+    if (hasVault) *hasVault = exists;
     const bool open = table.VaultOpen[n - 1];
     std::string row = name + FreeSpaceText(platform, name);
     if (!open) return row.append(exists ? text::kVaultClosed : text::kNoVault);

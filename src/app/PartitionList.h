@@ -14,7 +14,8 @@ namespace tovik {
 std::string FormatFreeSpace(std::uint64_t bytes);
 // The free-space piece of a row, or "" when the free space cannot be read.
 std::string FreeSpaceText(Platform& platform, std::string_view partition);
-// The row of partition n (1-based), probed afresh.
-std::string PartitionRow(Platform& platform, const PartitionTable& table, int n);
+// The row of partition n (1-based), probed afresh; the probe's answer also to hasVault.
+std::string PartitionRow(Platform& platform, const PartitionTable& table, int n,
+                         bool* hasVault = nullptr);
 
 }  // namespace tovik

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/Timeline.h"
 #include "platform/win32/MessageFilter.h"
 #include "platform/win32/WinText.h"
 #include "platform/win32/Window.h"
@@ -26,17 +27,17 @@ int NotificationIconSize() {
 }
 }  // namespace
 
-// The icon is loaded again only when its size changed. The shell shows the new one before the
-// old one goes; when the shell does not answer, the new one is still what the next add or
+// The icon is loaded again only when its size changed. Told, the shell shows the new one before
+// the old one goes; when the shell does not answer, the new one is still what the next add or
 // change hands it.
-void Win32Tray::FollowResolution() {
+void Win32Tray::FollowResolution(bool tellShell) {
     const int size = NotificationIconSize();
     if (icon_ && size == iconSize_) return;
     UniqueIcon icon(static_cast<HICON>(LoadImageW(
         GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_TOVIK), IMAGE_ICON, size, size, 0)));
     if (!icon) return;
     data_.hIcon = icon.Get();
-    if (previous_) {
+    if (tellShell) {
         data_.uFlags = NIF_ICON;
         Shell_NotifyIconW(NIM_MODIFY, &data_);
     }
@@ -60,41 +61,37 @@ Win32Tray::~Win32Tray() {
 }
 
 // The hook goes in before the icon exists, so that no click of the icon can reach the window
-// unhooked. One record serves every call; its size is the oldest version's, which every
-// shell takes.
-bool Win32Tray::TrayAdd() {
-    FollowResolution();
+// unhooked; the retries' timer comes to it too.
+void Win32Tray::TrayHook() {
+    if (previous_) return;
     SetPropW(form_, kTrayProperty, this);
     previous_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
         form_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Win32Tray::TrayWindowProc)));
+}
+
+// The icon comes with its tip, one round trip to the shell. A shell that was busy may have
+// added the icon and still answered with a failure; then the add fails now and a change finds
+// the icon. One record serves every call; its size is the oldest version's, which every shell
+// takes. The tip is left-aligned in its field: the text, one NUL, then blanks to the end.
+bool Win32Tray::TrayAdd(std::string_view tip) {
+    TOVIK_SPAN("tray_add");
+    constexpr std::size_t kField = 64;
+    std::wstring field = Widen(tip);
+    const std::size_t length = std::min(field.size(), kField - 1);
+    field.resize(kField, L' ');
+    field[length] = L'\0';
+    std::copy(field.begin(), field.end(), data_.szTip);
     data_.cbSize = NOTIFYICONDATAW_V1_SIZE;
     data_.hWnd = form_;
     data_.uID = 0;
-    data_.uFlags = NIF_MESSAGE | NIF_ICON;
-    data_.uCallbackMessage = kTrayCallbackMessage;
-    return Shell_NotifyIconW(NIM_ADD, &data_) != 0;
-}
-
-// A shell that was busy may have added the icon and still answered with a failure; then the
-// add fails now and a change finds the icon.
-bool Win32Tray::TrayAddAgain() {
+    FollowResolution(false);
     data_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    data_.uCallbackMessage = kTrayCallbackMessage;
     return Shell_NotifyIconW(NIM_ADD, &data_) || Shell_NotifyIconW(NIM_MODIFY, &data_);
 }
 
 void Win32Tray::RetryLater(int delayMs) {
     SetTimer(form_, kRetryTimer, static_cast<UINT>(delayMs), nullptr);
-}
-
-// The tip is left-aligned in its field: the text, one NUL, then blanks to the end.
-void Win32Tray::TraySetTip(std::string_view text) {
-    constexpr std::size_t kField = 64;
-    std::wstring tip = Widen(text).substr(0, kField - 1);
-    tip.push_back(L'\0');
-    tip.resize(kField, L' ');
-    std::copy(tip.begin(), tip.end(), data_.szTip);
-    data_.uFlags = NIF_TIP;
-    Shell_NotifyIconW(NIM_MODIFY, &data_);
 }
 
 void Win32Tray::TrayRemove() {
@@ -140,7 +137,7 @@ LRESULT CALLBACK Win32Tray::TrayWindowProc(HWND hwnd, UINT message, WPARAM wPara
             SetTimer(hwnd, kResolutionTimer, 250, nullptr);
         } else if (message == WM_TIMER && wParam == kResolutionTimer) {
             KillTimer(hwnd, kResolutionTimer);
-            tray->FollowResolution();
+            tray->FollowResolution(true);
             return 0;
         }
         // A restarted shell has forgotten the icon.

@@ -22,16 +22,15 @@ public:
     // The logic the icon's clicks, the retries and a restarted shell go to.
     void Attach(MainForm& form) { logic_ = &form; }
 
-    bool TrayAdd() override;
-    bool TrayAddAgain() override;
-    void TraySetTip(std::string_view text) override;
+    void TrayHook() override;
+    bool TrayAdd(std::string_view tip) override;
     void TrayRemove() override;
     void RetryLater(int delayMs) override;
     void ShowMenu() override;
 
 private:
     static LRESULT CALLBACK TrayWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-    void FollowResolution();
+    void FollowResolution(bool tellShell);
 
     HWND form_;
     HMENU menu_;

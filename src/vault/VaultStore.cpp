@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "platform/Timeline.h"
+
 namespace tovik {
 
 namespace {
@@ -36,6 +38,7 @@ std::string VaultInnerFolder(std::string_view partition) {
 // read must never be offered for creation. The closing listing of c:\ has always been part of
 // the probe; its result does not matter.
 bool VaultExists(Platform& platform, std::string_view partition) {
+    TOVIK_SPAN("vault_probe");
     const auto marker =
         platform.FirstMatch(Join(VaultInnerFolder(partition), "\\desktop.ini"), kAllAttributes);
     const bool exists = !marker || !marker->empty();

@@ -139,6 +139,12 @@ class ProgramFileChecks:
         self.assertIn("kernel32.dll", imports)
         self.assertEqual(sorted(set(imports) - SYSTEM_DLLS), [])
 
+    def test_holds_no_start_up_timeline(self):
+        # The benchmark's build of the program notes its start-up steps in a file beside it;
+        # the program users get has none of that code, nor the steps' names.
+        self.assertNotIn(".timeline".encode("utf-16-le"), self.pe.data)
+        self.assertNotIn(b"single_instance", self.pe.data)
+
     def test_carries_the_version_record_one_icon_and_a_manifest(self):
         resources = self.pe.resources()
         versions = [v for k, v in resources.items() if k[0] == RT_VERSION]

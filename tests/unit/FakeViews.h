@@ -132,22 +132,20 @@ public:
     std::deque<bool> shellTakes;  // the shell's answers to adds, yes when empty
     std::vector<int> retries;     // the delays asked for
 
-    bool TrayAdd() override { return Add("TrayAdd"); }
-    bool TrayAddAgain() override { return Add("TrayAddAgain"); }
-    void TraySetTip(std::string_view text) override { Log("TraySetTip " + std::string(text)); }
+    void TrayHook() override { Log("TrayHook"); }
+    bool TrayAdd(std::string_view tip) override {
+        Log("TrayAdd " + std::string(tip));
+        if (shellTakes.empty()) return true;
+        const bool taken = shellTakes.front();
+        shellTakes.pop_front();
+        return taken;
+    }
     void TrayRemove() override { Log("TrayRemove"); }
     void RetryLater(int delayMs) override { retries.push_back(delayMs); }
     void ShowMenu() override { Log("ShowMenu"); }
 
 private:
     void Log(const std::string& entry) { (log ? *log : own).push_back(entry); }
-    bool Add(const std::string& entry) {
-        Log(entry);
-        if (shellTakes.empty()) return true;
-        const bool taken = shellTakes.front();
-        shellTakes.pop_front();
-        return taken;
-    }
 };
 
 }  // namespace tovik::test

@@ -70,11 +70,15 @@ protected:
     MainForm form;
 };
 
-TEST_F(MainFormTest, StartUpAddsTheTrayIconListsThePartitionsAndSelectsTheFirst) {
-    EXPECT_EQ(platform.calls[0], "TrayAdd");
-    EXPECT_EQ(platform.calls[1], "TraySetTip " + std::string(text::kTrayTip));
-    EXPECT_EQ(platform.calls[2], "DriveTarget A");
-    EXPECT_EQ(platform.calls[2 + 26], "Drives ");
+// The icon waits until the window shows; the first row's vault is probed once, for its text.
+TEST_F(MainFormTest, StartUpHooksTheTrayListsThePartitionsAndSelectsTheFirst) {
+    EXPECT_EQ(platform.calls[0], "TrayHook");
+    EXPECT_EQ(platform.calls[1], "DriveTarget A");
+    EXPECT_EQ(platform.calls[1 + 26], "Drives ");
+    EXPECT_EQ(Index("TrayAdd " + std::string(text::kTrayTip)), -1);
+    EXPECT_EQ(std::count(platform.calls.begin(), platform.calls.end(),
+                         "FirstMatch C:\\Recycled\\Tovik\\Recycled\\desktop.ini"),
+              1);
     EXPECT_EQ(list.rows,
               (std::vector<std::string>{"C: 剩余1.00GB  未创建", "D: 剩余12.35GB  已创建 未打开"}));
     EXPECT_EQ(list.selected, 0);
@@ -312,6 +316,11 @@ TEST_F(MainFormTest, WithADialogOpenTheTrayBringsItForwardAndAboutWaits) {
 }
 
 TEST_F(MainFormTest, MinimisingHidesTheWindowOnlyWhileThereIsAnIcon) {
+    window.minimized = true;
+    form.Form_Resize();
+    EXPECT_TRUE(window.log.empty()) << "the icon comes after the first showing";
+    window.minimized = false;
+    form.TrayRetry();
     form.Form_Resize();
     EXPECT_TRUE(window.log.empty());
     window.minimized = true;
@@ -332,24 +341,41 @@ TEST_F(MainFormTest, MinimisingHidesTheWindowOnlyWhileThereIsAnIcon) {
     EXPECT_EQ(window.log.back(), "Hide");
 }
 
-// Refused at start-up: asked again a few times, further apart each time, until it is taken.
-TEST_F(MainFormTest, AnIconRefusedAtStartIsAskedForAgain) {
+// A normal start shows the window first and adds the icon on the next turn of the message
+// loop; a minimised one asks the shell first, as the answer decides where the window waits.
+// Refused, the icon is asked for again a few times, further apart each time.
+TEST_F(MainFormTest, TheIconFollowsTheFirstShowingAndARefusedOneIsAskedForAgain) {
+    form.FirstShow(false);
+    EXPECT_EQ(window.log, (std::vector<std::string>{"ShowNormal"}));
+    EXPECT_EQ(tray.retries, (std::vector<int>{0}));
+    EXPECT_EQ(Index("TrayAdd " + std::string(text::kTrayTip)), -1);
+    form.TrayRetry();
+    form.TrayRetry();
+    EXPECT_EQ(std::count(platform.calls.begin(), platform.calls.end(),
+                         "TrayAdd " + std::string(text::kTrayTip)),
+              1);
+
     test::FakeTray refused;
     refused.shellTakes = {false, false, false, false, false};
     test::FakeForm starting;
-    MainForm other(platform, list, bar, dialogs, starting, refused);
-    other.Form_Load();
-    for (int i = 0; i < 4; ++i) other.TrayRetry();
+    MainForm minimised(platform, list, bar, dialogs, starting, refused);
+    minimised.Form_Load();
+    minimised.FirstShow(true);
+    EXPECT_EQ(starting.log, (std::vector<std::string>{"ShowMinimized"}))
+        << "without an icon, a minimised start waits on the taskbar";
+    for (int i = 0; i < 4; ++i) minimised.TrayRetry();
     EXPECT_EQ(refused.retries, (std::vector<int>{1000, 2000, 4000, 8000}));
-    EXPECT_EQ(std::count(refused.own.begin(), refused.own.end(), "TrayAddAgain"), 4);
-    // Still none: a minimised start shows on the taskbar; a maximised one opens normal.
-    other.FirstShow(true);
-    other.FirstShow(false);
-    EXPECT_EQ(starting.log, (std::vector<std::string>{"ShowMinimized", "ShowNormal"}));
-    other.TaskbarCreated();
-    starting.log.clear();
-    other.FirstShow(true);
-    EXPECT_TRUE(starting.log.empty()) << "with an icon, a minimised start waits in the tray";
+    EXPECT_EQ(std::count(refused.own.begin(), refused.own.end(),
+                         "TrayAdd " + std::string(text::kTrayTip)),
+              5);
+
+    test::FakeTray taking;
+    test::FakeForm inTray;
+    MainForm hidden(platform, list, bar, dialogs, inTray, taking);
+    hidden.Form_Load();
+    hidden.FirstShow(true);
+    EXPECT_TRUE(inTray.log.empty()) << "with an icon, a minimised start waits in the tray";
+    EXPECT_TRUE(taking.retries.empty());
 }
 
 TEST_F(MainFormTest, UnloadUnmapsEveryVaultBeforeRemovingTheIcon) {

@@ -6,6 +6,7 @@
 
 #include "platform/PictureDecoder.h"
 #include "platform/ScreenPlace.h"
+#include "platform/Timeline.h"
 
 namespace tovik::win {
 
@@ -55,6 +56,7 @@ UniqueIcon IconFromResource(int id, int size) {
 // ones are white. The only pictures that have any, the faces, lie on the white panel; drawn
 // opaque, a picture is one stretch, which can be smoothed like any other.
 Picture Picture::FromResource(int id) {
+    TOVIK_SPAN("pictures");
     Picture result;
     const RawResource raw = FindRaw(id);
     if (!raw.bytes) return result;

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/Text.h"
+#include "platform/Timeline.h"
 #include "platform/win32/WinText.h"
 
 namespace tovik::win {
@@ -180,6 +181,7 @@ bool Win32Platform::AnotherInstanceRunning() {
 }
 
 std::optional<std::vector<Drive>> Win32Platform::Drives() {
+    TOVIK_SPAN("drive_types");
     const DWORD letters = GetLogicalDrives();
     if (letters == 0) return std::nullopt;
     std::vector<Drive> drives;
@@ -365,6 +367,7 @@ void Win32Platform::StopWaitedProgram() {
 
 // The answer is a list of targets, the one in force first; the buffer grows until it fits.
 std::optional<std::string> Win32Platform::DriveTarget(char letter) {
+    TOVIK_SPAN("drive_target");
     const wchar_t device[] = {static_cast<wchar_t>(letter), L':', L'\0'};
     std::wstring buffer(256, L'\0');
     while (true) {

@@ -1,5 +1,6 @@
 #include "platform/win32/Window.h"
 
+#include "platform/Timeline.h"
 #include "platform/win32/Handles.h"
 
 namespace tovik::win {
@@ -11,7 +12,8 @@ Window::~Window() {
     }
 }
 
-bool Window::RegisterClassOnce(const wchar_t* name, HBRUSH background, HICON icon, UINT style) {
+bool Window::RegisterClassOnce(const wchar_t* name, HBRUSH background, HICON icon, UINT style,
+                               HICON smallIcon) {
     WNDCLASSEXW existing{};
     existing.cbSize = sizeof existing;
     const HINSTANCE instance = GetModuleHandleW(nullptr);
@@ -24,6 +26,7 @@ bool Window::RegisterClassOnce(const wchar_t* name, HBRUSH background, HICON ico
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = background;
     wc.hIcon = icon;
+    wc.hIconSm = smallIcon;
     wc.lpszClassName = name;
     return RegisterClassExW(&wc) != 0;
 }
@@ -112,6 +115,7 @@ int SystemMetric(int index, const Dpi& dpi) {
 
 // Every design names 宋体 (SimSun) where it names a font.
 HFONT CreateDesignFont(int tenthsOfPoint, const Dpi& dpi) {
+    TOVIK_SPAN("fonts");
     LOGFONTW font{};
     font.lfHeight = -FontPixels(tenthsOfPoint, dpi.value);
     font.lfWeight = FW_NORMAL;

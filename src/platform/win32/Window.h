@@ -19,7 +19,7 @@ public:
 
 protected:
     static bool RegisterClassOnce(const wchar_t* name, HBRUSH background, HICON icon = nullptr,
-                                  UINT style = 0);
+                                  UINT style = 0, HICON smallIcon = nullptr);
     bool Create(const wchar_t* className, const wchar_t* title, DWORD style, DWORD exStyle, int x,
                 int y, int width, int height, HWND parent, HMENU menu = nullptr);
     virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
