@@ -81,9 +81,6 @@ bool MainWindow::Create() {
     TOVIK_MARK("main_window");
     const HWND hwnd = Handle();
     AcceptFromLowerRights(hwnd, comeForward_);
-    // Windows applies the launcher's show command (a shortcut's "maximised") to the first
-    // showing of a main window; taken here, it leaves the first showing to the program.
-    ShowWindow(hwnd, SW_HIDE);
     layout_.SetDotsPerInch(Dpi::Of(hwnd).value);
 
     // The list comes first, so that it leads the tab order and has the focus at the start.

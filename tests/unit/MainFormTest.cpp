@@ -467,7 +467,7 @@ TEST_F(MainFormTest, WhatArrivesDuringAWaitStartsNothingAndTheRequestsComeAfter)
         if (command == kClose) MarkOpen(2);
         SelectRow(1);
         if (password) dialogs.prompts = {*password};
-        platform.answers = {kNoAnswer + kIdYes};  // Delete's question
+        platform.answers = {kIdYes};  // Delete's question
         window.log.clear();
         platform.calls.clear();
         const std::size_t commandsBefore = platform.commands.size();
