@@ -25,33 +25,43 @@ WPARAM AsLeftButton(WPARAM keys) {
 }  // namespace
 
 // The panel is the buttons' parent for the dialog manager too, so that Tab and the arrows
-// reach them; each button paints its own place, so the panel leaves them out. The buttons are
-// made disabled: the first repaint of the bar enables those that can be used. They are made
-// hidden too, and shown once the panel has painted (see HandleMessage). The main window lays
-// the panel out, once it knows its resolution.
+// reach them; each button paints its own place, so the panel leaves them out. The buttons
+// themselves come after the panel's first paint (see HandleMessage): until then the panel's
+// picture is all there is to see, and the window's first showing waits for none of the six.
+// The main window lays the panel out, once it knows its resolution.
 bool CommandPanel::Create(HWND parent) {
     TOVIK_SPAN("command_panel");
     normal_ = Picture::FromResource(IDR_FACE_NORMAL);
     hover_ = Picture::FromResource(IDR_FACE_HOVER);
     disabled_ = Picture::FromResource(IDR_FACE_DISABLED);
     RegisterClassOnce(kClassName, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    if (!Window::Create(kClassName, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN,
-                        WS_EX_CONTROLPARENT, 0, 0, 0, 0, parent)) {
-        return false;
-    }
+    return Window::Create(kClassName, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN,
+                          WS_EX_CONTROLPARENT, 0, 0, 0, 0, parent);
+}
+
+// Each button is made where its label lies now, in the state the bar last gave it: disabled
+// while its face is (or before the bar has given it any), and the one tab stop. A button the
+// system will not make leaves the program without its commands: it ends, as when the window
+// itself cannot be made.
+void CommandPanel::MakeButtons() {
+    TOVIK_SPAN("buttons");
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     for (int i = 0; i < kCommandCount; ++i) {
+        const PixelRect r = layout_.Label(i);
+        const bool enabled = faces_[i] && faces_[i] != &disabled_;
         // The caption is the button's text too: a screen reader reads it as the name.
         buttons_[i] = CreateWindowExW(
             0, L"BUTTON", Widen(text::kCommandCaptions[i]).c_str(),
-            WS_CHILD | WS_DISABLED | BS_OWNERDRAW, 0, 0, 0, 0, Handle(),
+            WS_CHILD | WS_VISIBLE | BS_OWNERDRAW | (enabled ? 0 : WS_DISABLED) |
+                (i == tabStop_ ? WS_TABSTOP : 0),
+            r.left, r.top, r.Width(), r.Height(), Handle(),
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstButtonId + i)), instance, nullptr);
         if (!buttons_[i] || !SetWindowSubclass(buttons_[i], ButtonProc, static_cast<UINT_PTR>(i),
                                                reinterpret_cast<DWORD_PTR>(this))) {
-            return false;
+            PostMessageW(GetAncestor(Handle(), GA_ROOT), WM_CLOSE, 0, 0);
+            return;
         }
     }
-    return true;
 }
 
 void CommandPanel::LayOut() {
@@ -60,6 +70,7 @@ void CommandPanel::LayOut() {
     SetWindowPos(Handle(), nullptr, panel.left, panel.top, panel.Width(), panel.Height(),
                  SWP_NOZORDER | SWP_NOACTIVATE);
     for (int i = 0; i < kCommandCount; ++i) {
+        if (!buttons_[i]) continue;
         const PixelRect r = layout_.Label(i);
         SetWindowPos(buttons_[i], nullptr, r.left, r.top, r.Width(), r.Height(),
                      SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
@@ -75,27 +86,27 @@ void CommandPanel::LayOut() {
 // nothing of it is marked for painting now; nor is a button enabled that is so already.
 void CommandPanel::SetFace(int index, Face face) {
     faces_[index] = face == Face::Normal ? &normal_ : face == Face::Hover ? &hover_ : &disabled_;
-    const HWND button = buttons_[index];
-    if (!button) return;
-    const PixelRect image = layout_.Image(index);
-    const RECT r = ToRect(image);
-    if (IsWindowVisible(Handle())) {
-        InvalidateRect(Handle(), &r, FALSE);
-        for (int i = 0; i < kCommandCount; ++i) {
-            if (Overlap(image, layout_.Label(i))) InvalidateRect(buttons_[i], nullptr, FALSE);
-        }
-    }
     const bool enabled = face != Face::Disabled;
-    if (!enabled && IsWindowEnabled(button) && form_) {
-        if (const int next = form_->Bar().HandOnTarget(index); next >= 0) {
-            if (tabStop_ == index) SetTabStop(next);
-            if (GetFocus() == button) {
-                EnableWindow(buttons_[next], TRUE);
-                SetFocus(buttons_[next]);
+    if (const HWND button = buttons_[index]) {
+        const PixelRect image = layout_.Image(index);
+        const RECT r = ToRect(image);
+        if (IsWindowVisible(Handle())) {
+            InvalidateRect(Handle(), &r, FALSE);
+            for (int i = 0; i < kCommandCount; ++i) {
+                if (Overlap(image, layout_.Label(i))) InvalidateRect(buttons_[i], nullptr, FALSE);
             }
         }
+        if (!enabled && IsWindowEnabled(button) && form_) {
+            if (const int next = form_->Bar().HandOnTarget(index); next >= 0) {
+                if (tabStop_ == index) SetTabStop(next);
+                if (GetFocus() == button) {
+                    EnableWindow(buttons_[next], TRUE);
+                    SetFocus(buttons_[next]);
+                }
+            }
+        }
+        if ((IsWindowEnabled(button) != FALSE) != enabled) EnableWindow(button, enabled);
     }
-    if ((IsWindowEnabled(button) != FALSE) != enabled) EnableWindow(button, enabled);
     if (enabled && (tabStop_ < 0 || (form_ && !form_->Bar().CommandEnabled[tabStop_]))) {
         SetTabStop(index);
     }
@@ -113,6 +124,7 @@ void CommandPanel::SetLabelRect(int index, const TwipRect& rect) {
 
 void CommandPanel::SetTabStop(int index) {
     for (int i = 0; i < kCommandCount; ++i) {
+        if (!buttons_[i]) continue;
         const LONG_PTR style = GetWindowLongPtrW(buttons_[i], GWL_STYLE);
         const LONG_PTR wanted = i == index ? style | WS_TABSTOP : style & ~WS_TABSTOP;
         if (wanted != style) SetWindowLongPtrW(buttons_[i], GWL_STYLE, wanted);
@@ -315,11 +327,10 @@ LRESULT CommandPanel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
                 PaintBuffered(paint.Get(), client);
             }
             // Each button is a window over the face and caption the panel has just drawn, and
-            // draws the same: they come now, so that the window's first showing waits for
-            // none of the six.
-            if (!buttonsShown_) {
-                buttonsShown_ = true;
-                for (const HWND button : buttons_) ShowWindow(button, SW_SHOWNA);
+            // draws the same.
+            if (!buttonsMade_) {
+                buttonsMade_ = true;
+                MakeButtons();
             }
             return 0;
         }

@@ -31,6 +31,7 @@ private:
     static LRESULT CALLBACK ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
                                        UINT_PTR index, DWORD_PTR data);
     LRESULT ButtonMessage(HWND hwnd, int index, UINT message, WPARAM wParam, LPARAM lParam);
+    void MakeButtons();
     void Paint(HDC dc);
     void PaintBuffered(HDC target, const RECT& area);
     void DrawButton(const DRAWITEMSTRUCT& item);
@@ -50,7 +51,7 @@ private:
     int pressed_ = -1;    // the button the mouse pressed
     int releasing_ = -1;  // the button whose release is under way
     int tabStop_ = -1;    // the one button Tab stops at
-    bool buttonsShown_ = false;
+    bool buttonsMade_ = false;
 };
 
 }  // namespace tovik::win
