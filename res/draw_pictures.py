@@ -105,16 +105,22 @@ def ico_bytes(images):
     """Classic icon file. Each image is a dict with w, h, bpp (4 or 8), palette (2**bpp RGB
     tuples), pixels (rows of palette indices, top row first) and mask (rows, 1 = transparent).
     Transparent pixels should use a black palette entry so that screen AND mask XOR black
-    leaves the screen untouched."""
+    leaves the screen untouched.  A 256-colour image keeps only the palette entries up to the
+    highest it uses (biClrUsed says how many): a small image uses far fewer than 256."""
     blobs = []
     for im in images:
         w, h, bpp = im["w"], im["h"], im["bpp"]
         palette, pixels, mask = im["palette"], im["pixels"], im["mask"]
         assert bpp in (4, 8) and len(palette) == 1 << bpp
+        used = 0
+        if bpp == 8:
+            used = max(max(row) for row in pixels) + 1
+            palette = palette[:used] if used < 256 else palette
+            used = used if used < 256 else 0
         xor_stride = (w * bpp + 31) // 32 * 4
         and_stride = (w + 31) // 32 * 4
         header = struct.pack("<IiiHHIIiiII", 40, w, 2 * h, 1, bpp, 0,
-                             (xor_stride + and_stride) * h, 0, 0, 0, 0)
+                             (xor_stride + and_stride) * h, 0, 0, used, 0)
         colours = b"".join(bytes((b, g, r, 0)) for r, g, b in palette)
         xor = bytearray()
         andm = bytearray()
@@ -222,10 +228,11 @@ def gif_bytes(w, h, palette, indices, transparent=None):
 
 def jpeg_bytes(img, full_chroma):
     """Baseline JPEG.  Full-resolution colour keeps the green lettering crisp; the smooth
-    banner does fine with the usual halved chroma."""
+    banner does fine with the usual halved chroma.  Huffman tables made for the picture
+    itself cost nothing in its pixels and keep the file small."""
     import io
     buf = io.BytesIO()
-    img.save(buf, "JPEG", quality=JPEG_QUALITY, optimize=False, progressive=False,
+    img.save(buf, "JPEG", quality=JPEG_QUALITY, optimize=True, progressive=False,
              subsampling=0 if full_chroma else 2)
     return buf.getvalue()
 
@@ -1043,7 +1050,8 @@ def check_properties(folder):
                 bad(name, "%s directory colour count %d, expected %d" % (tag, e["colour_count"], want_count))
             if e["planes"] != 1:
                 bad(name, "%s directory planes %d" % (tag, e["planes"]))
-            if len(e["palette"]) != 1 << e["bpp"]:
+            if not e["pixels"] or len(e["palette"]) <= max(max(row) for row in e["pixels"]) \
+                    or len(e["palette"]) > 1 << e["bpp"]:
                 bad(name, "%s palette has %d entries" % (tag, len(e["palette"])))
             if e["bpp"] == 4 and e["palette"] != VGA16:
                 bad(name, "%s does not use the standard 16-colour palette" % tag)
