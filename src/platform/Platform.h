@@ -62,6 +62,9 @@ public:
     virtual bool AnotherInstanceRunning() = 0;
     // Every drive in ascending letter order; nullopt when the list cannot be read.
     virtual std::optional<std::vector<Drive>> Drives() = 0;
+    // The letters that stand for a drive now, a folder mapped with subst included, one bit each
+    // (A: is bit 0); nullopt when the system cannot say.
+    virtual std::optional<std::uint32_t> DriveLetters() = 0;
     // Bytes available to the user on a partition such as "D:".
     virtual std::optional<std::uint64_t> FreeSpace(std::string_view partition) = 0;
     // Name of the first file matching the pattern whose read-only, hidden and system bits all

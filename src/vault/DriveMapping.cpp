@@ -208,7 +208,11 @@ std::vector<std::string> CloseAllVaults(Platform& platform, PartitionTable& tabl
 // it. Only mappings onto a vault root are ours to remove, all within one time limit.
 std::vector<std::string> CloseLeftoverMappings(Platform& platform) {
     std::vector<std::pair<char, std::string>> leftovers;  // letter, partition
+    // A mapping is a drive like any other: a letter that is none needs no question, unless
+    // the system cannot say which letters are drives.
+    const std::uint32_t drives = platform.DriveLetters().value_or(~0u);
     for (char letter = 'A'; letter <= 'Z'; ++letter) {
+        if (!(drives & (1u << (letter - 'A')))) continue;
         auto target = platform.DriveTarget(letter);
         if (!target) target = platform.DriveTarget(letter);  // once more: a leftover is no guess
         if (target && IsVaultRootTarget(*target)) {

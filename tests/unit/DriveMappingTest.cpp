@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include "FakePlatform.h"
@@ -195,6 +196,19 @@ TEST_F(DriveMappingTest, LeftoverMappingsOnVaultRootsAreRemovedAndNothingElse) {
     platform.mappings['H'] = "\\??\\E:\\Recycled\\Tovik";
     platform.exitCodeOf = [](const std::string&) { return std::optional<int>(1); };
     EXPECT_EQ(CloseLeftoverMappings(platform), (std::vector<std::string>{"H:"}));
+
+    // Only the letters that are drives are asked, every one when the system cannot say which.
+    const auto asked = [&] {
+        return std::count_if(platform.calls.begin(), platform.calls.end(),
+                             [](const std::string& call) { return call.rfind("DriveTarget", 0) == 0; });
+    };
+    platform.calls.clear();
+    CloseLeftoverMappings(platform);
+    const auto drivesOnly = asked();
+    platform.calls.clear();
+    platform.FailOn("DriveLetters");
+    EXPECT_EQ(CloseLeftoverMappings(platform), (std::vector<std::string>{"H:"}));
+    EXPECT_EQ(asked() - drivesOnly, 20) << "the letters other than C D E H K M";
 }
 
 // A stick plugged in after start-up takes the lowest free letter, the reserved one; a network

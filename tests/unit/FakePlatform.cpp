@@ -131,6 +131,14 @@ std::optional<std::vector<Drive>> FakePlatform::Drives() {
     return all;
 }
 
+std::optional<std::uint32_t> FakePlatform::DriveLetters() {
+    if (Fails("DriveLetters", "")) return std::nullopt;
+    std::uint32_t letters = 0;
+    for (const Drive& drive : drives) letters |= 1u << (drive.letter - 'A');
+    for (const auto& [letter, target] : mappings) letters |= 1u << (letter - 'A');
+    return letters;
+}
+
 std::optional<std::uint64_t> FakePlatform::FreeSpace(std::string_view partition) {
     if (Fails("FreeSpace", partition) || !DriveReadable(partition)) return std::nullopt;
     const auto it = freeSpace_.find(static_cast<char>(partition[0]));

@@ -96,6 +96,7 @@ public:
 
     bool AnotherInstanceRunning() override;
     std::optional<std::vector<Drive>> Drives() override;
+    std::optional<std::uint32_t> DriveLetters() override;
     std::optional<std::uint64_t> FreeSpace(std::string_view partition) override;
     std::optional<std::string> FirstMatch(std::string_view pattern, int mask) override;
     std::optional<int> Attributes(std::string_view path) override;

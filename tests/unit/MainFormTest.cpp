@@ -73,8 +73,10 @@ protected:
 // The icon waits until the window shows; the first row's vault is probed once, for its text.
 TEST_F(MainFormTest, StartUpHooksTheTrayListsThePartitionsAndSelectsTheFirst) {
     EXPECT_EQ(platform.calls[0], "TrayHook");
-    EXPECT_EQ(platform.calls[1], "DriveTarget A");
-    EXPECT_EQ(platform.calls[1 + 26], "Drives ");
+    EXPECT_EQ(platform.calls[1], "DriveLetters ");
+    EXPECT_EQ(std::vector<std::string>(platform.calls.begin() + 2, platform.calls.begin() + 6),
+              (std::vector<std::string>{"DriveTarget C", "DriveTarget D", "DriveTarget E",
+                                        "Drives "}));
     EXPECT_EQ(Index("TrayAdd " + std::string(text::kTrayTip)), -1);
     EXPECT_EQ(std::count(platform.calls.begin(), platform.calls.end(),
                          "FirstMatch C:\\Recycled\\Tovik\\Recycled\\desktop.ini"),

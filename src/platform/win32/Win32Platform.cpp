@@ -193,6 +193,12 @@ std::optional<std::vector<Drive>> Win32Platform::Drives() {
     return drives;
 }
 
+std::optional<std::uint32_t> Win32Platform::DriveLetters() {
+    const DWORD letters = GetLogicalDrives();
+    if (letters == 0) return std::nullopt;
+    return static_cast<std::uint32_t>(letters);
+}
+
 std::optional<std::uint64_t> Win32Platform::FreeSpace(std::string_view partition) {
     ULARGE_INTEGER available{};
     const std::wstring root = RootOf(Widen(partition));
