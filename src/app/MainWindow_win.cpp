@@ -60,7 +60,9 @@ BOOL CALLBACK FindModal(HWND hwnd, LPARAM lParam) {
 }  // namespace
 
 // The window is made first, so that it can be asked for its monitor's resolution, and laid
-// out at that resolution before it is shown.
+// out at that resolution before it is shown. It is made at its size for the screen's
+// resolution, the one of the monitor the system puts new windows on, and keeps that size
+// there.
 bool MainWindow::Create() {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     listBrush_.Reset(CreateSolidBrush(RGB(0, 192, 0)));
@@ -74,8 +76,12 @@ bool MainWindow::Create() {
     RegisterClassOnce(kClassName, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)),
                       classIcon_.Get(), 0, classSmallIcon_.Get());
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+    const Dpi screen = Dpi::OfScreen();
+    layout_.SetDotsPerInch(screen.value);
+    const PixelRect client = layout_.Client();
+    const SIZE size = FrameSize(style, 0, client.Width(), client.Height(), screen);
     if (!Window::Create(kClassName, Widen(text::kMainCaption).c_str(), style, 0, CW_USEDEFAULT,
-                        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr)) {
+                        CW_USEDEFAULT, size.cx, size.cy, nullptr)) {
         return false;
     }
     TOVIK_MARK("main_window");
@@ -83,12 +89,14 @@ bool MainWindow::Create() {
     AcceptFromLowerRights(hwnd, comeForward_);
     layout_.SetDotsPerInch(Dpi::Of(hwnd).value);
 
-    // The list comes first, so that it leads the tab order and has the focus at the start.
+    // The list comes first, so that it leads the tab order and has the focus at the start. It
+    // is made where it stays, at the window's resolution.
+    const PixelRect list = layout_.List();
     list_ =
         CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", L"",
                         WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY |
                             LBS_NOINTEGRALHEIGHT,
-                        0, 0, 0, 0, hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListId)),
+                        list.left, list.top, list.Width(), list.Height(), hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListId)),
                         instance, nullptr);
     if (!list_ || !panel_.Create(hwnd)) return false;
     SetWindowSubclass(list_, ListProc, 1, reinterpret_cast<DWORD_PTR>(this));
@@ -101,8 +109,8 @@ bool MainWindow::Create() {
 
 // Everything that depends on the resolution, from the layout's twips, the same at the start
 // and after a change: the window's size (at the system's suggested place after a change), the
-// fonts, the list and its extent, the panel and the icons. A new font or icon is in use before
-// the old one goes.
+// fonts, the list (made in its place at the start) and its extent, the panel and the icons. A
+// new font or icon is in use before the old one goes.
 void MainWindow::LayOut(const RECT* suggested) {
     const HWND hwnd = Handle();
     const Dpi dpi{layout_.DotsPerInch()};
@@ -115,9 +123,11 @@ void MainWindow::LayOut(const RECT* suggested) {
     UniqueFont font(CreateDefaultFont(dpi));
     SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), FALSE);
     font_ = std::move(font);
-    const PixelRect list = layout_.List();
-    SetWindowPos(list_, nullptr, list.left, list.top, list.Width(), list.Height(),
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    if (suggested) {
+        const PixelRect list = layout_.List();
+        SetWindowPos(list_, nullptr, list.left, list.top, list.Width(), list.Height(),
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     UpdateListExtent();
     panel_.LayOut();
     LoadIcons();
@@ -147,29 +157,33 @@ void MainWindow::LoadIcons() {
 // The widest row decides how far the list scrolls sideways, so that no row is cut at its
 // right edge; the list keeps its place and size, and shows the bar only when a row does not
 // fit. The list draws its rows a little in from its edge: an average character's room. An
-// empty list, as at the first layout, needs no measuring at all.
+// empty list, as at the first layout, needs no measuring at all. Rows that fit need no extent
+// either, and an extent that stays as it is is not given again: each one given redraws the
+// list's frame, its scroll bars included.
 void MainWindow::UpdateListExtent() {
     TOVIK_SPAN("list_extent");
     const LRESULT count = SendMessageW(list_, LB_GETCOUNT, 0, 0);
-    if (count <= 0) {
-        SendMessageW(list_, LB_SETHORIZONTALEXTENT, 0, 0);
-        return;
-    }
-    const WindowDC dc(list_);
-    if (!dc) return;
-    SelectObjectScope font(dc.Get(), font_.Get());
     int widest = 0;
-    for (int row = 0; row < count; ++row) {
-        const auto text = ListRow(row);
-        SIZE size{};
-        if (text &&
-            GetTextExtentPoint32W(dc.Get(), text->c_str(), static_cast<int>(text->size()), &size)) {
-            widest = std::max(widest, static_cast<int>(size.cx));
+    if (count > 0) {
+        const WindowDC dc(list_);
+        if (!dc) return;
+        SelectObjectScope font(dc.Get(), font_.Get());
+        for (int row = 0; row < count; ++row) {
+            const auto text = ListRow(row);
+            SIZE size{};
+            if (text && GetTextExtentPoint32W(dc.Get(), text->c_str(),
+                                              static_cast<int>(text->size()), &size)) {
+                widest = std::max(widest, static_cast<int>(size.cx));
+            }
         }
+        TEXTMETRICW metrics{};
+        if (widest > 0 && GetTextMetricsW(dc.Get(), &metrics)) widest += metrics.tmAveCharWidth;
     }
-    TEXTMETRICW metrics{};
-    if (widest > 0 && GetTextMetricsW(dc.Get(), &metrics)) widest += metrics.tmAveCharWidth;
-    SendMessageW(list_, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest), 0);
+    RECT client{};
+    if (GetClientRect(list_, &client) && widest <= client.right) widest = 0;
+    if (SendMessageW(list_, LB_GETHORIZONTALEXTENT, 0, 0) != widest) {
+        SendMessageW(list_, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest), 0);
+    }
 }
 
 void MainWindow::Attach(MainForm& form) {
@@ -203,10 +217,12 @@ void MainWindow::AddRow(std::string_view text) {
     SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(text).c_str()));
 }
 
+// The rows are measured once the list shows its vertical scroll bar, if it needs one: a row
+// fits only in the room the bar leaves.
 bool MainWindow::Select(int row) {
     const bool selected = SendMessageW(list_, LB_SETCURSEL, static_cast<WPARAM>(row), 0) != LB_ERR;
-    UpdateListExtent();
     SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
+    UpdateListExtent();
     InvalidateRect(list_, nullptr, TRUE);
     return selected;
 }

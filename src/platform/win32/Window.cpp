@@ -74,20 +74,29 @@ Function UserFunction(const char* name) {
 }
 
 // The frame's width depends on the resolution too; the plain call knows only the screen's.
-RECT FrameAround(HWND hwnd, int clientWidth, int clientHeight, const Dpi& dpi) {
+RECT FrameAround(DWORD style, DWORD exStyle, BOOL menu, int clientWidth, int clientHeight,
+                 const Dpi& dpi) {
     using Function = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
     static const auto adjustForDpi = UserFunction<Function>("AdjustWindowRectExForDpi");
     RECT frame{0, 0, clientWidth, clientHeight};
-    const auto style = static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE));
-    const auto exStyle = static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_EXSTYLE));
-    const BOOL menu = GetMenu(hwnd) != nullptr;
     if (!adjustForDpi ||
         !adjustForDpi(&frame, style, menu, exStyle, static_cast<UINT>(dpi.value))) {
         AdjustWindowRectEx(&frame, style, menu, exStyle);
     }
     return frame;
 }
+
+RECT FrameAround(HWND hwnd, int clientWidth, int clientHeight, const Dpi& dpi) {
+    return FrameAround(static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE)),
+                       static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_EXSTYLE)),
+                       GetMenu(hwnd) != nullptr, clientWidth, clientHeight, dpi);
+}
 }  // namespace
+
+SIZE FrameSize(DWORD style, DWORD exStyle, int clientWidth, int clientHeight, const Dpi& dpi) {
+    const RECT frame = FrameAround(style, exStyle, FALSE, clientWidth, clientHeight, dpi);
+    return {frame.right - frame.left, frame.bottom - frame.top};
+}
 
 Dpi Dpi::OfScreen() {
     Dpi dpi;
@@ -145,6 +154,11 @@ void PlaceWindow(HWND hwnd, int left, int top, int clientWidth, int clientHeight
 }
 
 void PlaceByClientArea(HWND hwnd, int x, int y, int clientWidth, int clientHeight, const Dpi& dpi) {
+    RECT client{};
+    if (x == CW_USEDEFAULT && GetClientRect(hwnd, &client) && client.right == clientWidth &&
+        client.bottom == clientHeight) {
+        return;
+    }
     const RECT frame = FrameAround(hwnd, clientWidth, clientHeight, dpi);
     PlaceWindow(hwnd, x + frame.left, y + frame.top, clientWidth, clientHeight, dpi,
                 x == CW_USEDEFAULT ? SWP_NOMOVE : 0);

@@ -57,8 +57,11 @@ HFONT CreateDesignFont(int tenthsOfPoint, const Dpi& dpi);
 // The font the windows use where the designs name none.
 HFONT CreateDefaultFont(const Dpi& dpi);
 
+// The outer size of a window of these styles, with no menu, around a client area.
+SIZE FrameSize(DWORD style, DWORD exStyle, int clientWidth, int clientHeight, const Dpi& dpi);
 // Sizes a window so its client area has the given pixels at the resolution, with the client's
-// top-left corner at (x, y) on the screen, or where the window stands when x is CW_USEDEFAULT.
+// top-left corner at (x, y) on the screen, or where the window stands when x is CW_USEDEFAULT
+// (and then a window of that size already is left alone).
 void PlaceByClientArea(HWND hwnd, int x, int y, int clientWidth, int clientHeight, const Dpi& dpi);
 // The same with the window's own top-left corner at (left, top), as after a change of
 // resolution, where the system suggests the place.
