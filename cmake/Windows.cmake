@@ -11,7 +11,15 @@ set_source_files_properties(res/Tovik.rc PROPERTIES OBJECT_DEPENDS
                             "${tovik_pictures};${TOVIK_GENERATED}/Tovik.manifest")
 
 # The manifest carries the version too; the resource compiler finds it in the generated folder.
-configure_file(res/Tovik.manifest.in ${TOVIK_GENERATED}/Tovik.manifest @ONLY)
+# The program carries it without its comments and the room between its elements, which the
+# system reads no differently.
+configure_file(res/Tovik.manifest.in ${TOVIK_GENERATED}/Tovik.manifest.full @ONLY)
+file(READ ${TOVIK_GENERATED}/Tovik.manifest.full tovik_manifest)
+string(REGEX REPLACE "<!--[^>]*-->" "" tovik_manifest "${tovik_manifest}")
+string(REGEX REPLACE ">[ \t\r\n]+<" "><" tovik_manifest "${tovik_manifest}")
+string(REGEX REPLACE "[ \t\r\n]+" " " tovik_manifest "${tovik_manifest}")
+string(STRIP "${tovik_manifest}" tovik_manifest)
+file(CONFIGURE OUTPUT ${TOVIK_GENERATED}/Tovik.manifest CONTENT "${tovik_manifest}")
 
 set(tovik_win_sources
   src/main_win.cpp
