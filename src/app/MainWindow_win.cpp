@@ -96,8 +96,8 @@ bool MainWindow::Create() {
         CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", L"",
                         WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY |
                             LBS_NOINTEGRALHEIGHT,
-                        list.left, list.top, list.Width(), list.Height(), hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListId)),
-                        instance, nullptr);
+                        list.left, list.top, list.Width(), list.Height(), hwnd,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListId)), instance, nullptr);
     if (!list_ || !panel_.Create(hwnd)) return false;
     SetWindowSubclass(list_, ListProc, 1, reinterpret_cast<DWORD_PTR>(this));
     lastFocus_ = list_;

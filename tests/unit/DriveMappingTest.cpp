@@ -1,5 +1,6 @@
-#include <algorithm>
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include "FakePlatform.h"
 #include "texts/Texts.h"
@@ -199,8 +200,9 @@ TEST_F(DriveMappingTest, LeftoverMappingsOnVaultRootsAreRemovedAndNothingElse) {
 
     // Only the letters that are drives are asked, every one when the system cannot say which.
     const auto asked = [&] {
-        return std::count_if(platform.calls.begin(), platform.calls.end(),
-                             [](const std::string& call) { return call.rfind("DriveTarget", 0) == 0; });
+        return std::count_if(
+            platform.calls.begin(), platform.calls.end(),
+            [](const std::string& call) { return call.rfind("DriveTarget", 0) == 0; });
     };
     platform.calls.clear();
     CloseLeftoverMappings(platform);
