@@ -257,10 +257,7 @@ def main():
         runs["idle_tovik"] = [bench.start("Tovik.exe", 1, idle=True) for _ in range(IDLE_RUNS)]
         runs["cycle1"] = [bench.probe("cycle", FOLDER + "Tovik.exe", "1") for _ in range(CYCLES)]
         runs["looks1"] = [bench.probe("drive-types", settle=0.5) for _ in range(LOOKS)]
-        runs["timeline1"], runs["floor_timeline1"] = [], []
-        for _ in range(TIMELINE_RUNS):
-            runs["floor_timeline1"].append(bench.start("floor_timeline.exe", 1))
-            runs["timeline1"].append(bench.start("Tovik_timeline.exe", 1))
+        time_the_steps(bench, runs)
         for kind in COST_KINDS:
             runs["cost_" + kind] = []
         for _ in range(COSTS):  # each in a fresh process, the kinds in turn
@@ -291,6 +288,14 @@ def main():
     print(header + table)
 
 
+def time_the_steps(bench, runs):
+    """The timeline builds at one partition, the floor's and Tovik's in turn."""
+    runs["timeline1"], runs["floor_timeline1"] = [], []
+    for _ in range(TIMELINE_RUNS):
+        runs["floor_timeline1"].append(bench.start("floor_timeline.exe", 1))
+        runs["timeline1"].append(bench.start("Tovik_timeline.exe", 1))
+
+
 def timeline_only():
     bench = Bench()
     started = time.monotonic()
@@ -298,10 +303,7 @@ def timeline_only():
     try:
         bench.scene(1)
         bench.start("Tovik_timeline.exe", 1)
-        runs["timeline1"], runs["floor_timeline1"] = [], []
-        for _ in range(TIMELINE_RUNS):
-            runs["floor_timeline1"].append(bench.start("floor_timeline.exe", 1))
-            runs["timeline1"].append(bench.start("Tovik_timeline.exe", 1))
+        time_the_steps(bench, runs)
         bench.scene(23)
         runs["timeline23"] = [bench.start("Tovik_timeline.exe", 23)
                               for _ in range(TIMELINE_RUNS)]
