@@ -1,7 +1,5 @@
 #include "app/CommandPanel_win.h"
 
-#include <commctrl.h>
-
 #include "platform/Timeline.h"
 #include "platform/win32/WinText.h"
 #include "resource.h"
@@ -56,11 +54,12 @@ void CommandPanel::MakeButtons() {
                 (i == tabStop_ ? WS_TABSTOP : 0),
             r.left, r.top, r.Width(), r.Height(), Handle(),
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstButtonId + i)), instance, nullptr);
-        if (!buttons_[i] || !SetWindowSubclass(buttons_[i], ButtonProc, static_cast<UINT_PTR>(i),
-                                               reinterpret_cast<DWORD_PTR>(this))) {
+        const WNDPROC own = buttons_[i] ? HookControl(buttons_[i], ButtonProc, this) : nullptr;
+        if (!own) {
             PostMessageW(GetAncestor(Handle(), GA_ROOT), WM_CLOSE, 0, 0);
             return;
         }
+        buttonOwn_ = own;
     }
 }
 
@@ -205,7 +204,7 @@ void CommandPanel::Press(int index) {
 // from it does not, and then the press is given up, as with every push button.
 LRESULT CommandPanel::Release(HWND hwnd, int index, UINT message, WPARAM wParam, LPARAM lParam) {
     releasing_ = index;
-    const LRESULT result = DefSubclassProc(hwnd, message, wParam, lParam);
+    const LRESULT result = Pass(hwnd, message, wParam, lParam);
     releasing_ = -1;
     if (pressed_ == index) {
         pressed_ = -1;
@@ -245,12 +244,12 @@ LRESULT CommandPanel::ButtonMessage(HWND hwnd, int index, UINT message, WPARAM w
             // window's default command.
             const auto* msg = reinterpret_cast<const MSG*>(lParam);
             const bool enter = msg && msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN;
-            return DefSubclassProc(hwnd, message, wParam, lParam) | DLGC_WANTARROWS |
+            return Pass(hwnd, message, wParam, lParam) | DLGC_WANTARROWS |
                    (enter ? DLGC_WANTMESSAGE : 0);
         }
         case WM_MOUSEMOVE:
             if (form_) form_->lblCommand_MouseMove(index);
-            return DefSubclassProc(hwnd, message, AsLeftButton(wParam), lParam);
+            return Pass(hwnd, message, AsLeftButton(wParam), lParam);
         case WM_LBUTTONDOWN:
         case WM_RBUTTONDOWN:
         case WM_MBUTTONDOWN:
@@ -259,7 +258,7 @@ LRESULT CommandPanel::ButtonMessage(HWND hwnd, int index, UINT message, WPARAM w
         case WM_MBUTTONDBLCLK:
             // A quick second click is a second press, not a double click.
             Press(index);
-            return DefSubclassProc(hwnd, WM_LBUTTONDOWN, AsLeftButton(wParam), lParam);
+            return Pass(hwnd, WM_LBUTTONDOWN, AsLeftButton(wParam), lParam);
         case WM_LBUTTONUP:
         case WM_RBUTTONUP:
         case WM_MBUTTONUP: return Release(hwnd, index, WM_LBUTTONUP, AsLeftButton(wParam), lParam);
@@ -299,22 +298,24 @@ LRESULT CommandPanel::ButtonMessage(HWND hwnd, int index, UINT message, WPARAM w
             }
             break;
         }
-        case WM_NCDESTROY:
-            RemoveWindowSubclass(hwnd, ButtonProc, static_cast<UINT_PTR>(index));
-            break;
+        case WM_NCDESTROY: UnhookControl(hwnd, buttonOwn_); break;
         default: break;
     }
-    return DefSubclassProc(hwnd, message, wParam, lParam);
+    return Pass(hwnd, message, wParam, lParam);
 }
 
-LRESULT CALLBACK CommandPanel::ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
-                                          UINT_PTR index, DWORD_PTR data) {
-    try {
-        return reinterpret_cast<CommandPanel*>(data)->ButtonMessage(hwnd, static_cast<int>(index),
-                                                                    message, wParam, lParam);
-    } catch (...) {
-        return DefSubclassProc(hwnd, message, wParam, lParam);
+LRESULT CALLBACK CommandPanel::ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (auto* panel = ControlOwner<CommandPanel>(hwnd)) {
+        for (int i = 0; i < kCommandCount; ++i) {
+            if (panel->buttons_[i] != hwnd) continue;
+            try {
+                return panel->ButtonMessage(hwnd, i, message, wParam, lParam);
+            } catch (...) {
+                break;
+            }
+        }
     }
+    return Pass(hwnd, message, wParam, lParam);
 }
 
 LRESULT CommandPanel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -1,7 +1,5 @@
 #include "app/MainWindow_win.h"
 
-#include <commctrl.h>
-
 #include <algorithm>
 
 #include "platform/Timeline.h"
@@ -99,7 +97,7 @@ bool MainWindow::Create() {
                         list.left, list.top, list.Width(), list.Height(), hwnd,
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListId)), instance, nullptr);
     if (!list_ || !panel_.Create(hwnd)) return false;
-    SetWindowSubclass(list_, ListProc, 1, reinterpret_cast<DWORD_PTR>(this));
+    if (const WNDPROC own = HookControl(list_, ListProc, this)) listOwn_ = own;
     lastFocus_ = list_;
     LayOut(nullptr);
     // The focus cue follows the last input, as in a dialog: hidden after the mouse.
@@ -315,18 +313,17 @@ bool MainWindow::OverBanner(LPARAM point) const {
     return PtInRect(&banner, p) || PtInRect(&credit, p);
 }
 
-LRESULT CALLBACK MainWindow::ListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
-                                      UINT_PTR id, DWORD_PTR data) {
-    auto* window = reinterpret_cast<MainWindow*>(data);
-    if (message == WM_MOUSEMOVE && window->form_) {
+LRESULT CALLBACK MainWindow::ListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* window = ControlOwner<MainWindow>(hwnd);
+    if (message == WM_MOUSEMOVE && window && window->form_) {
         try {
             window->form_->List1_MouseMove();
         } catch (...) {
         }
     } else if (message == WM_NCDESTROY) {
-        RemoveWindowSubclass(hwnd, ListProc, id);
+        UnhookControl(hwnd, listOwn_);
     }
-    return DefSubclassProc(hwnd, message, wParam, lParam);
+    return CallWindowProcW(listOwn_, hwnd, message, wParam, lParam);
 }
 
 LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

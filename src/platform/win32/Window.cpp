@@ -12,6 +12,19 @@ Window::~Window() {
     }
 }
 
+WNDPROC HookControl(HWND control, WNDPROC procedure, void* owner) {
+    const auto value = reinterpret_cast<LONG_PTR>(owner);
+    SetWindowLongPtrW(control, GWLP_USERDATA, value);
+    if (GetWindowLongPtrW(control, GWLP_USERDATA) != value) return nullptr;
+    return reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure)));
+}
+
+void UnhookControl(HWND control, WNDPROC own) {
+    SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(own));
+    SetWindowLongPtrW(control, GWLP_USERDATA, 0);
+}
+
 bool Window::RegisterClassOnce(const wchar_t* name, HBRUSH background, HICON icon, UINT style,
                                HICON smallIcon) {
     WNDCLASSEXW existing{};
