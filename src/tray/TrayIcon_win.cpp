@@ -11,7 +11,6 @@
 namespace tovik::win {
 
 namespace {
-constexpr wchar_t kTrayProperty[] = L"Tovik.Tray";
 constexpr UINT_PTR kRetryTimer = 2025;
 }
 
@@ -63,10 +62,11 @@ Win32Tray::~Win32Tray() {
 // The hook goes in before the icon exists, so that no click of the icon can reach the window
 // unhooked; the retries' timer comes to it too.
 void Win32Tray::TrayHook() {
-    if (previous_) return;
-    SetPropW(form_, kTrayProperty, this);
+    if (previous_ || hooked_) return;
+    hooked_ = this;
     previous_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
         form_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Win32Tray::TrayWindowProc)));
+    if (!previous_) hooked_ = nullptr;
 }
 
 // The icon comes with its tip, one round trip to the shell. A shell that was busy may have
@@ -103,7 +103,7 @@ void Win32Tray::TrayRemove() {
         SetWindowLongPtrW(form_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous_));
         previous_ = nullptr;
     }
-    RemovePropW(form_, kTrayProperty);
+    if (hooked_ == this) hooked_ = nullptr;
 }
 
 // The pop-up closes when the user clicks elsewhere only if its window is in front while it
@@ -117,8 +117,10 @@ void Win32Tray::ShowMenu() {
 }
 
 LRESULT CALLBACK Win32Tray::TrayWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* tray = static_cast<Win32Tray*>(GetPropW(hwnd, kTrayProperty));
-    if (!tray || !tray->previous_) return DefWindowProcW(hwnd, message, wParam, lParam);
+    Win32Tray* tray = hooked_;
+    if (!tray || tray->form_ != hwnd || !tray->previous_) {
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
     const WNDPROC previous = tray->previous_;
     try {
         if (message == kTrayCallbackMessage && (lParam == WM_LBUTTONUP || lParam == WM_RBUTTONUP)) {

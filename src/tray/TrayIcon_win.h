@@ -37,6 +37,11 @@ private:
     UniqueIcon icon_;  // the program's icon at the notification area's resolution
     int iconSize_ = 0;
     WNDPROC previous_ = nullptr;
+    // The program has one icon, and its hook finds it here rather than in a window property:
+    // under Wine each reading of a property is a round trip to the server, and the hook reads
+    // it for every message the window gets. A property that could not be set would also have
+    // left every message to the default handling.
+    static inline Win32Tray* hooked_ = nullptr;
     NOTIFYICONDATAW data_{};
     UINT taskbarCreated_;
     MainForm* logic_ = nullptr;
