@@ -110,7 +110,7 @@ class I686Test(TovikTest):
     def test_the_tray_icon_and_menu_and_exit_unmapping_every_vault(self):
         tovik = self.run_tovik(test_tray.scene(self.session), prepare=test_tray.two_vaults)
         tray = test_tray.TrayTest
-        icons = tray.our_icons(self, tovik)
+        icons = tovik.tray_icons(timeout=10)
         self.assertEqual([icon[2:5] for icon in icons],
                          [["0", hex(test_tray.CALLBACK), test_tray.TIP]])
 
@@ -127,7 +127,7 @@ class I686Test(TovikTest):
         tovik.driver("menu-pick", test_tray.EXIT)
         self.assertTrue(tovik.exited(30), "the program has ended")
         self.assertEqual(tovik.scene.subst_log()[2:], test_tray.UNMAP_BOTH)
-        self.assertEqual(tray.our_icons(self, tovik), [])
+        self.assertEqual(tovik.tray_icons(), [])
 
 
 if __name__ == "__main__":

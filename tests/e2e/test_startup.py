@@ -36,6 +36,7 @@ class StartupTest(TovikTest):
 
     def test_a_second_start_brings_the_first_copy_forward_and_ends(self):
         tovik = self.run_tovik(self.standard_scene())
+        self.assertTrue(tovik.tray_icons(timeout=10))
         tovik.driver("post", tovik.main, 0x0112, 0xF020, 0)  # minimised: hidden in the tray
         tovik.driver("wait-gone", tovik.main)
         second = tovik.start_second()

@@ -41,10 +41,6 @@ class TrayTest(TovikTest):
             self.assertIsNone(tovik.row_or_box(row, "=> %s: " % letter))
         self.assertEqual(len(tovik.scene.subst_log()), 2)
 
-    def our_icons(self, tovik):
-        return [line.split("\t") for line in tovik.driver("tray").splitlines()[1:]
-                if line.split("\t")[1] == tovik.pid]
-
     def taskbar_button_shown(self, tovik):
         taskbar = next(w["handle"] for w in tovik.windows() if w["class"] == "Shell_TrayWnd")
         main_id = int(tovik.main, 16)
@@ -67,7 +63,7 @@ class TrayTest(TovikTest):
 
     def test_the_icon_hides_and_brings_back_the_window(self):
         tovik = self.start()
-        icons = self.our_icons(tovik)
+        icons = tovik.tray_icons(timeout=10)
         self.assertEqual(len(icons), 1)
         self.assertEqual(icons[0][2:5], ["0", hex(CALLBACK), TIP])
         self.assertTrue(self.taskbar_button_shown(tovik))
@@ -75,7 +71,7 @@ class TrayTest(TovikTest):
         tovik.driver("post", tovik.main, WM_SYSCOMMAND, SC_MINIMIZE, 0)
         tovik.driver("wait-gone", tovik.main)
         self.assertFalse(self.taskbar_button_shown(tovik))
-        self.assertEqual(len(self.our_icons(tovik)), 1)
+        self.assertEqual(len(tovik.tray_icons()), 1)
 
         tovik.driver("post", tovik.main, CALLBACK, 0, LEFT_UP)
         tovik.wait(MAIN_TITLE)
@@ -120,7 +116,7 @@ class TrayTest(TovikTest):
         self.open_both(tovik)
         self.pick(tovik, EXIT)
         self.assert_ended_with_both_unmapped(tovik)
-        self.assertEqual(self.our_icons(tovik), [])
+        self.assertEqual(tovik.tray_icons(), [])
 
     def test_the_close_box_does_the_same(self):
         tovik = self.start()
@@ -128,7 +124,7 @@ class TrayTest(TovikTest):
         right = tovik.rect(tovik.main)[2] - tovik.rect(tovik.main)[0]
         tovik.mouse("click", tovik.main, right - 14, -11)
         self.assert_ended_with_both_unmapped(tovik)
-        self.assertEqual(self.our_icons(tovik), [])
+        self.assertEqual(tovik.tray_icons(), [])
 
     def test_the_end_of_the_session_does_the_same(self):
         tovik = self.start()
@@ -136,7 +132,7 @@ class TrayTest(TovikTest):
         out = tovik.driver("end-session", tovik.main)
         self.assertIn("queryendsession=1", out)
         self.assert_ended_with_both_unmapped(tovik)
-        self.assertEqual(self.our_icons(tovik), [])
+        self.assertEqual(tovik.tray_icons(), [])
 
     def test_with_a_dialog_open_the_tray_brings_it_forward_and_exit_still_unmaps(self):
         tovik = self.start()
@@ -152,7 +148,7 @@ class TrayTest(TovikTest):
         self.assertEqual(len(tovik.visible_titled("关于")), 1, "no second About")
         self.pick(tovik, EXIT)
         self.assert_ended_with_both_unmapped(tovik)
-        self.assertEqual(self.our_icons(tovik), [])
+        self.assertEqual(tovik.tray_icons(), [])
 
 
 if __name__ == "__main__":

@@ -469,6 +469,17 @@ class Tovik:
                 return found
             time.sleep(0.1)
 
+    def tray_icons(self, timeout=0):
+        """The program's icons in the notification area; with a timeout, once there is one. The
+        icon comes after the window's first showing, so a window found is not yet an icon."""
+        deadline = time.monotonic() + timeout
+        while True:
+            icons = [line.split("\t") for line in self.driver("tray").splitlines()[1:]
+                     if line.split("\t")[1] == self.pid]
+            if icons or time.monotonic() >= deadline:
+                return icons
+            time.sleep(0.1)
+
     def message_box(self, timeout=10000):
         return _fields(self.driver("msgbox", timeout))
 
