@@ -42,7 +42,7 @@ set(tovik_win_sources
 add_executable(Tovik WIN32 ${tovik_win_sources})
 target_include_directories(Tovik PRIVATE src res ${TOVIK_GENERATED})
 target_compile_definitions(Tovik PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN
-                                         _WIN32_WINNT=0x0501 WINVER=0x0501 _WIN32_IE=0x0600)
+                                         _WIN32_WINNT=0x0601 WINVER=0x0601 _WIN32_IE=0x0800)
 target_link_libraries(Tovik PRIVATE tovik_app comctl32 shell32 gdi32 user32 advapi32
                                             kernel32)
 

@@ -80,19 +80,16 @@ int Run(int showCommand, PCWSTR commandLine) {
 
 // A program run from a download folder or a USB stick must not load a library that was put
 // beside it: the system and the shell load several by name long after start-up. Only the
-// system folder is searched from here on. Systems older than the call lose at least the
-// current folder from the search.
+// system folder is searched from here on. Windows 7 has the call only with its update
+// KB2533623; without it, the current folder at least leaves the search.
 void RestrictLibrarySearch() {
-    constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
-    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    if (!kernel) return;
     using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
-    using SetDllDirectoryFunction = BOOL(WINAPI*)(LPCWSTR);
-    if (const FARPROC setDefault = GetProcAddress(kernel, "SetDefaultDllDirectories")) {
-        reinterpret_cast<SetDefaultDllDirectoriesFunction>(reinterpret_cast<void*>(setDefault))(
-            kSearchSystem32);
-    } else if (const FARPROC setDirectory = GetProcAddress(kernel, "SetDllDirectoryW")) {
-        reinterpret_cast<SetDllDirectoryFunction>(reinterpret_cast<void*>(setDirectory))(L"");
+    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    const FARPROC setDefault = kernel ? GetProcAddress(kernel, "SetDefaultDllDirectories") : nullptr;
+    if (!setDefault ||
+        !reinterpret_cast<SetDefaultDllDirectoriesFunction>(reinterpret_cast<void*>(setDefault))(
+            LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+        SetDllDirectoryW(L"");
     }
 }
 
@@ -102,8 +99,9 @@ void RestrictLibrarySearch() {
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int showCommand) {
     TOVIK_MARK("entry");
     tovik::win::RestrictLibrarySearch();
-    // Drives that are not ready must not raise the system's own error boxes.
-    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    // Drives that are not ready must not raise the system's own error boxes; what the
+    // launcher's error mode asks for besides stays.
+    SetErrorMode(GetErrorMode() | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     TOVIK_MARK("common_controls");

@@ -18,7 +18,6 @@ constexpr LRESULT kComingForward = 0x546F76;
 constexpr int kListId = 1001;
 // Item i of the tray menu sends the command kFirstMenuCommand + i.
 constexpr int kFirstMenuCommand = 300;
-constexpr UINT kDpiChanged = 0x02E0;  // WM_DPICHANGED, Windows 8.1 and later
 
 HICON LoadTovikIcon(int size) {
     TOVIK_SPAN("icons");
@@ -363,7 +362,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             if (form_) form_->Form_Resize();
             return 0;
-        case kDpiChanged:
+        case WM_DPICHANGED:
             // Moved to a monitor of another resolution: laid out again there, from the twips.
             layout_.SetDotsPerInch(HIWORD(wParam));
             LayOut(reinterpret_cast<const RECT*>(lParam));

@@ -16,7 +16,6 @@ constexpr UINT_PTR kRetryTimer = 2025;
 
 namespace {
 constexpr UINT_PTR kResolutionTimer = 2026;
-constexpr UINT kDpiChanged = 0x02E0;  // WM_DPICHANGED, Windows 8.1 and later
 
 // The notification area shows its icons at the resolution of the taskbar that holds it, which
 // follows the scaling of its monitor (the primary one unless the user moved the taskbar): not
@@ -135,7 +134,7 @@ LRESULT CALLBACK Win32Tray::TrayWindowProc(HWND hwnd, UINT message, WPARAM wPara
         // Any of these may come with a new resolution of the taskbar's monitor; they come in
         // bursts, and are sent, often by the shell itself, which the icon's change must not
         // call back into: the icon follows once they are over.
-        if (message == WM_DISPLAYCHANGE || message == WM_SETTINGCHANGE || message == kDpiChanged) {
+        if (message == WM_DISPLAYCHANGE || message == WM_SETTINGCHANGE || message == WM_DPICHANGED) {
             SetTimer(hwnd, kResolutionTimer, 250, nullptr);
         } else if (message == WM_TIMER && wParam == kResolutionTimer) {
             KillTimer(hwnd, kResolutionTimer);

@@ -6,7 +6,6 @@
 namespace tovik::win {
 
 namespace {
-constexpr UINT kDpiChanged = 0x02E0;  // WM_DPICHANGED, Windows 8.1 and later
 
 BOOL CALLBACK CollectEnabled(HWND hwnd, LPARAM lParam) {
     if (IsWindowEnabled(hwnd)) reinterpret_cast<std::vector<HWND>*>(lParam)->push_back(hwnd);
@@ -215,7 +214,7 @@ INT_PTR CALLBACK Dialog::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARA
         return FALSE;
     }
     try {
-        if (message == kDpiChanged) {
+        if (message == WM_DPICHANGED) {
             dialog->ChangeResolution(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
             return TRUE;
         }

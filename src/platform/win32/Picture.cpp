@@ -48,8 +48,9 @@ UniqueIcon IconFromResource(int id, int size) {
     const DWORD length = ReadLittleEndian(chosen + 8, 4);
     const DWORD offset = ReadLittleEndian(chosen + 12, 4);
     if (offset > raw.size || length > raw.size - offset) return UniqueIcon();
+    constexpr DWORD kIconFormat = 0x00030000;  // the one version the call takes; no header names it
     return UniqueIcon(CreateIconFromResourceEx(const_cast<BYTE*>(raw.bytes + offset), length, TRUE,
-                                               0x00030000, size, size, LR_DEFAULTCOLOR));
+                                               kIconFormat, size, size, LR_DEFAULTCOLOR));
 }
 
 // 32 bits a pixel, top row first: the decoder's pixels as they are, except that transparent

@@ -12,6 +12,15 @@
 namespace tovik::win {
 
 namespace {
+// The logic's numbers are the system's own.
+static_assert(kMbYesNo == MB_YESNO && kMbIconQuestion == MB_ICONQUESTION &&
+              kMbIconExclamation == MB_ICONEXCLAMATION &&
+              kMbIconInformation == MB_ICONINFORMATION && kMbSystemModal == MB_SYSTEMMODAL);
+static_assert(kIdOk == IDOK && kIdYes == IDYES);
+static_assert(kShowHidden == SW_HIDE && kShowMaximized == SW_SHOWMAXIMIZED);
+static_assert(kReadOnly == FILE_ATTRIBUTE_READONLY && kHidden == FILE_ATTRIBUTE_HIDDEN &&
+              kSystem == FILE_ATTRIBUTE_SYSTEM && kFolder == FILE_ATTRIBUTE_DIRECTORY);
+
 
 // The logic's drive codes, from the system's drive types.
 int DriveTypeCode(UINT systemType) {

@@ -35,9 +35,8 @@ std::string Narrow(std::wstring_view utf16) { return FromWide(CP_UTF8, utf16); }
 // page holds every valid text but takes no default-character flag.
 std::optional<std::string> ToAnsiExactly(std::wstring_view utf16) {
     if (utf16.empty()) return std::string();
-    constexpr DWORD kErrorOnInvalid = 0x00000080;  // WC_ERR_INVALID_CHARS
     const bool utf8 = GetACP() == CP_UTF8;
-    const DWORD flags = utf8 ? kErrorOnInvalid : WC_NO_BEST_FIT_CHARS;
+    const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
     BOOL usedDefault = FALSE;
     BOOL* const reportDefault = utf8 ? nullptr : &usedDefault;
     const int size = static_cast<int>(utf16.size());

@@ -178,10 +178,10 @@ void PlaceByClientArea(HWND hwnd, int x, int y, int clientWidth, int clientHeigh
 }
 
 void KeepDialogFromScaling(HWND dialog) {
-    constexpr int kDisableAll = 1;  // DDC_DISABLE_ALL
-    using Function = BOOL(WINAPI*)(HWND, int, int);
+    using Function =
+        BOOL(WINAPI*)(HWND, DIALOG_DPI_CHANGE_BEHAVIORS, DIALOG_DPI_CHANGE_BEHAVIORS);
     static const auto setBehavior = UserFunction<Function>("SetDialogDpiChangeBehavior");
-    if (setBehavior) setBehavior(dialog, kDisableAll, kDisableAll);
+    if (setBehavior) setBehavior(dialog, DDC_DISABLE_ALL, DDC_DISABLE_ALL);
 }
 
 }  // namespace tovik::win
