@@ -26,6 +26,7 @@ set(tovik_win_sources
   src/platform/win32/LibraryErrors.cpp
   src/platform/win32/WinText.cpp
   src/platform/win32/Win32Platform.cpp
+  src/platform/win32/ThreadWait.cpp
   src/platform/win32/Window.cpp
   src/platform/win32/Dialog.cpp
   src/platform/win32/Picture.cpp

@@ -208,10 +208,18 @@ void MainForm::ComeForward() {
     RestoreFromTray();
 }
 
+// The requests kept during a wait, once it is over: the window the user asked for, then the
+// close.
 void MainForm::RunDeferred() {
-    if (!restoreDeferred_ || platform_.Waiting() || closing_) return;
-    restoreDeferred_ = false;
-    RestoreFromTray();
+    if (platform_.Waiting() || closing_) return;
+    if (restoreDeferred_) {
+        restoreDeferred_ = false;
+        RestoreFromTray();
+    }
+    if (closeDeferred_) {
+        closeDeferred_ = false;
+        Form_Close();
+    }
 }
 
 void MainForm::RestoreFromTray() {
@@ -235,10 +243,11 @@ void MainForm::FirstShow(bool minimized) {
     if (!minimized) {
         form_.ShowNormal();
         tray_.RetryLater(0);
-        return;
+    } else {
+        TrayRetry();
+        if (!trayIcon_) form_.ShowMinimized();
     }
-    TrayRetry();
-    if (!trayIcon_) form_.ShowMinimized();
+    RunDeferred();
 }
 
 // The shell may refuse the icon at logon, before it is ready, or when it is busy; it is asked
@@ -273,28 +282,31 @@ void MainForm::Form_Resize() {
     if (form_.IsMinimized() && trayIcon_) form_.Hide();
 }
 
-// A close during a wait comes again after it: the command under way ends first.
+// A close during a wait is kept for after it: the command under way ends first.
 void MainForm::Form_Close() {
     if (platform_.Waiting()) {
-        form_.CloseLater();
+        closeDeferred_ = true;
     } else {
         form_.Unload();
     }
 }
 
-// The system may end the process as soon as this returns, so everything is done before. Not
-// waiting, the program leaves as it always does, silently. Waiting, the thread stands inside a
-// command that must not go on: the program waited for is stopped, so that it maps or unmaps
-// nothing after this, every letter on a vault (the one that command was mapping included) is
-// removed within the one time limit, and the process ends here.
-void MainForm::Form_EndSession() {
-    if (!platform_.Waiting()) {
+// Windows gives a program about five seconds here, and may end it as soon as this returns. At
+// a logoff or a shutdown the logon session's drive letters go with the session, so there is
+// nothing to unmap: the program waited for is stopped, so that it maps nothing after this, the
+// icon goes and the process ends at once. Only when the program alone is closed and the session
+// goes on would the letters stay; then every vault is closed as at exit, within the one time
+// limit, and silently. Waiting, the thread stands inside a command that must not go on: every
+// letter on a vault (the one that command was mapping included) is removed, and the process
+// ends here.
+void MainForm::Form_EndSession(bool sessionGoesOn) {
+    if (sessionGoesOn && !platform_.Waiting()) {
         form_.UnloadForSessionEnd();
         return;
     }
     closing_ = true;
     platform_.StopWaitedProgram();
-    CloseLeftoverMappings(platform_);
+    if (sessionGoesOn) CloseLeftoverMappings(platform_);
     tray_.TrayRemove();
     form_.EndNow();
 }

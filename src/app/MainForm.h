@@ -63,8 +63,6 @@ public:
     virtual void Unload() = 0;  // runs Form_QueryUnload, then closes the window
     // The same for the end of the session.
     virtual void UnloadForSessionEnd() = 0;
-    // Asks for the close again, to come once the program waits no more.
-    virtual void CloseLater() = 0;
     // Ends the process at once, wherever the thread stands.
     virtual void EndNow() = 0;
 };
@@ -121,9 +119,10 @@ public:
     void Form_Resize();
     // The close box, Alt+F4, the tray's exit or a close sent by another program.
     void Form_Close();
-    // The session ends (logoff, shutdown, an installer closing programs): afterwards the
-    // system may end the process at any moment.
-    void Form_EndSession();
+    // The session ends (logoff, shutdown), or only the program is closed while the session
+    // goes on (an installer, an update): afterwards the system may end the process at any
+    // moment.
+    void Form_EndSession(bool sessionGoesOn);
     void Form_QueryUnload(UnloadMode mode);
 
     AppState state;
@@ -150,6 +149,7 @@ private:
     bool closing_ = false;
     bool shown_ = false;
     bool restoreDeferred_ = false;  // a come-forward that arrived during a wait
+    bool closeDeferred_ = false;    // a close that arrived during a wait
     bool trayIcon_ = false;         // the shell shows our icon
     int trayRetries_ = 0;
 };

@@ -280,9 +280,6 @@ bool MainWindow::IsHidden() { return !IsWindowVisible(Handle()); }
 
 void MainWindow::Hide() { ShowWindow(Handle(), SW_HIDE); }
 
-// The close is posted, and the waits leave it in the queue until they are over.
-void MainWindow::CloseLater() { PostMessageW(Handle(), WM_CLOSE, 0, 0); }
-
 // At the end of the session, from inside a wait: the logic has closed what it could, and
 // nothing of the command under way may go on.
 void MainWindow::EndNow() { ExitProcess(0); }
@@ -387,7 +384,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_ENDSESSION:
             if (!wParam) return 0;
             if (form_) {
-                form_->Form_EndSession();
+                form_->Form_EndSession((lParam & ENDSESSION_CLOSEAPP) != 0);
             } else {
                 Unload(UnloadMode::SessionEnd);
             }

@@ -43,7 +43,6 @@ public:
     void Hide() override;
     void Unload() override { Unload(UnloadMode::User); }
     void UnloadForSessionEnd() override { Unload(UnloadMode::SessionEnd); }
-    void CloseLater() override;
     void EndNow() override;
 
 protected:

@@ -121,7 +121,6 @@ public:
         if (onUnload) onUnload();
     }
     void UnloadForSessionEnd() override { log.push_back("UnloadForSessionEnd"); }
-    void CloseLater() override { log.push_back("CloseLater"); }
     void EndNow() override { log.push_back("EndNow"); }
 };
 

@@ -484,14 +484,14 @@ TEST_F(MainFormTest, WhatArrivesDuringAWaitStartsNothingAndTheRequestsComeAfter)
             form.mnFileItems_Click(kMenuAbout);
             form.ComeForward();
             form.Form_Close();
-            EXPECT_EQ(window.log, (std::vector<std::string>{"CloseLater"})) << command;
+            EXPECT_TRUE(window.log.empty()) << command;
             EXPECT_EQ(platform.commands.size(), commandsBefore + (command == kDelete ? 0 : 1));
         };
         Release(command);
         EXPECT_TRUE(waited) << command;
         EXPECT_EQ(Index("ShowMenu"), -1);
         EXPECT_EQ(dialogs.aboutShown, 0);
-        EXPECT_EQ(window.log, (std::vector<std::string>{"CloseLater", "ShowNormal"})) << command;
+        EXPECT_EQ(window.log, (std::vector<std::string>{"ShowNormal", "Unload"})) << command;
     }
     // Not waiting, the same clicks do what they always did.
     window.log.clear();
@@ -521,36 +521,63 @@ TEST_F(MainFormTest, AComeForwardDuringStartUpWaitsForTheFilledWindow) {
     EXPECT_EQ(starting.log, (std::vector<std::string>{"ShowNormal"}));
 }
 
-// The session ends while subst.exe maps D:'s vault: that program is stopped, every letter on a
-// vault is removed (the one it may have mapped after all included), silently, and the process
-// ends there. Outside a wait the program leaves as it always does.
-TEST_F(MainFormTest, TheSessionsEndDuringAWaitStopsItClosesEveryVaultAndEnds) {
-    MarkOpen(1);
-    platform.AddFile(kDPassword, "pw\r\n");
-    SelectRow(1);
-    dialogs.prompts = {"pw"};
-    // The fake's EndNow returns; what came after it never runs in the real program.
-    std::size_t messagesAtEnd = 1;
-    std::map<char, std::string> mappingsAtEnd;
-    platform.duringNextWait = [&] {
-        platform.mappings['G'] = "\\??\\D:\\Recycled\\Tovik";  // it got as far as mapping
-        form.Form_EndSession();
-        messagesAtEnd = platform.messages.size();
-        mappingsAtEnd = platform.mappings;
-    };
-    Release(kOpen);
-    const long stopped = Index("StopWaitedProgram");
-    ASSERT_GE(stopped, 0);
-    EXPECT_LT(stopped, Index("RunCommandAndWait " + std::string(kSubst) + " F:   /d"));
-    EXPECT_GE(Index("RunCommandAndWait " + std::string(kSubst) + " G:   /d"), 0);
-    EXPECT_LT(Index("RunCommandAndWait " + std::string(kSubst) + " G:   /d"), Index("TrayRemove"));
-    EXPECT_EQ(window.log, (std::vector<std::string>{"EndNow"}));
-    EXPECT_EQ(messagesAtEnd, 0u);
-    EXPECT_TRUE(mappingsAtEnd.empty());
-
-    window.log.clear();
-    form.Form_EndSession();
-    EXPECT_EQ(window.log, (std::vector<std::string>{"UnloadForSessionEnd"}));
+// The session ends while subst.exe maps D:'s vault, or while nothing waits. At a logoff or a
+// shutdown the letters go with the session: the program waited for is stopped, nothing is
+// unmapped and the process ends at once. When only the program is closed (an update), every
+// letter on a vault is removed (the one subst.exe may have mapped after all included),
+// silently; not waiting, the program then leaves as it always does.
+TEST_F(MainFormTest, TheSessionsEndUnmapsOnlyWhenTheSessionGoesOn) {
+    for (const bool sessionGoesOn : {false, true}) {
+        for (const bool waiting : {true, false}) {
+            test::FakePlatform machine;
+            machine.AddDrive('D', kDriveFixed, 12'345'678'901);
+            machine.AddFile(kSubst, "MZ");
+            machine.AddFolder("D:\\Recycled\\Tovik\\Recycled");
+            machine.AddFile("D:\\Recycled\\Tovik\\Recycled\\Desktop.ini", "x\r\n", 7);
+            machine.mappings['F'] = "\\??\\D:\\Recycled\\Tovik";  // open on F:
+            test::FakeList rows;
+            test::FakeForm ending;
+            test::FakeTray icon;
+            icon.log = &machine.calls;
+            MainForm form(machine, rows, bar, dialogs, ending, icon);
+            form.Form_Load();
+            form.state.partitions.VaultOpen[0] = true;
+            machine.mappings['F'] = "\\??\\D:\\Recycled\\Tovik";
+            const std::string where = std::string(sessionGoesOn ? "update" : "logoff") +
+                                      (waiting ? ", waiting" : "");
+            machine.commands.clear();
+            machine.calls.clear();
+            // The fake's EndNow returns; what came after it never runs in the real program.
+            std::size_t commandsAtEnd = 0;
+            bool unmappedAtEnd = false;
+            const auto end = [&] {
+                form.Form_EndSession(sessionGoesOn);
+                commandsAtEnd = machine.commands.size();
+                unmappedAtEnd = machine.mappings.empty();
+            };
+            if (waiting) {
+                machine.duringNextWait = [&] {
+                    machine.mappings['G'] = "\\??\\D:\\Recycled\\Tovik";  // a second letter
+                    end();
+                };
+                machine.RunCommandAndWait(kSubst, " G: D:\\Recycled\\Tovik", kShowHidden, 10000);
+            } else {
+                end();
+            }
+            if (sessionGoesOn && !waiting) {
+                EXPECT_EQ(ending.log, (std::vector<std::string>{"UnloadForSessionEnd"})) << where;
+                continue;
+            }
+            EXPECT_EQ(ending.log, (std::vector<std::string>{"EndNow"})) << where;
+            EXPECT_EQ(std::count(machine.calls.begin(), machine.calls.end(), "StopWaitedProgram"), 1)
+                << where;
+            EXPECT_EQ(std::count(machine.calls.begin(), machine.calls.end(), "TrayRemove"), 1) << where;
+            EXPECT_TRUE(machine.messages.empty()) << where;
+            const std::size_t substs = waiting ? 1 : 0;  // the one the wait was for
+            EXPECT_EQ(commandsAtEnd, substs + (sessionGoesOn ? 2 : 0)) << where;
+            EXPECT_EQ(unmappedAtEnd, sessionGoesOn) << where;
+        }
+    }
 }
 
 TEST_F(MainFormTest, NothingIsMappedOnceTheProgramIsEnding) {

@@ -2,6 +2,7 @@
 
 #include "platform/ScreenPlace.h"
 #include "platform/win32/Picture.h"
+#include "platform/win32/ThreadWait.h"
 
 namespace tovik::win {
 
@@ -212,6 +213,11 @@ INT_PTR CALLBACK Dialog::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARA
         SetWindowLongPtrW(hwnd, DWLP_USER, 0);
         dialog->hwnd_ = nullptr;
         return FALSE;
+    }
+    if (message == WM_SETCURSOR && WaitCursorShown()) {
+        SetWaitCursor();
+        SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, TRUE);
+        return TRUE;
     }
     try {
         if (message == WM_DPICHANGED) {

@@ -7,11 +7,11 @@
 
 #include "platform/Text.h"
 #include "platform/Timeline.h"
+#include "platform/win32/ThreadWait.h"
 #include "platform/win32/WinText.h"
 
 namespace tovik::win {
 
-namespace {
 // The logic's numbers are the system's own.
 static_assert(kMbYesNo == MB_YESNO && kMbIconQuestion == MB_ICONQUESTION &&
               kMbIconExclamation == MB_ICONEXCLAMATION &&
@@ -21,6 +21,7 @@ static_assert(kShowHidden == SW_HIDE && kShowMaximized == SW_SHOWMAXIMIZED);
 static_assert(kReadOnly == FILE_ATTRIBUTE_READONLY && kHidden == FILE_ATTRIBUTE_HIDDEN &&
               kSystem == FILE_ATTRIBUTE_SYSTEM && kFolder == FILE_ATTRIBUTE_DIRECTORY);
 
+namespace {
 
 // The logic's drive codes, from the system's drive types.
 int DriveTypeCode(UINT systemType) {
@@ -88,51 +89,6 @@ UniqueHandle StartProcess(std::string_view program, std::string_view arguments, 
     }
     CloseHandle(process.hThread);
     return UniqueHandle(process.hProcess);
-}
-
-// Takes the messages of a range out of the queue, handing them on or dropping them; a few at
-// a time, so that a window that never stops asking to be painted cannot hold the wait.
-// PeekMessage hands out a WM_QUIT whatever the range: it is kept for after the wait.
-void TakeMessages(UINT first, UINT last, bool dispatch, std::optional<WPARAM>& quit) {
-    MSG msg;
-    for (int i = 0; i < 64 && PeekMessageW(&msg, nullptr, first, last, PM_REMOVE); ++i) {
-        if (msg.message == WM_QUIT) {
-            quit = msg.wParam;
-        } else if (dispatch) {
-            DispatchMessageW(&msg);
-        }
-    }
-}
-
-bool WaitAnswering(HANDLE object, DWORD timeoutMs, std::optional<WPARAM>& quit) {
-    const DWORD start = GetTickCount();
-    while (true) {
-        const DWORD elapsed = GetTickCount() - start;
-        if (elapsed >= timeoutMs) return false;
-        const DWORD woken =
-            MsgWaitForMultipleObjects(1, &object, FALSE, timeoutMs - elapsed, QS_ALLINPUT);
-        if (woken == WAIT_OBJECT_0) return true;
-        if (woken != WAIT_OBJECT_0 + 1) return WaitForSingleObject(object, 0) == WAIT_OBJECT_0;
-        TakeMessages(WM_KEYFIRST, WM_KEYLAST, false, quit);
-        TakeMessages(WM_MOUSEFIRST, WM_MOUSELAST, false, quit);
-        TakeMessages(WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK, false, quit);
-        TakeMessages(WM_USER, 0xBFFF, false, quit);
-        TakeMessages(WM_PAINT, WM_PAINT, true, quit);
-        TakeMessages(WM_TIMER, WM_TIMER, true, quit);
-        TakeMessages(0xC000, 0xFFFF, true, quit);  // registered ones, such as a restarted taskbar's
-    }
-}
-
-// Until the object is signalled or the time is up, the thread goes on answering what the
-// system and other programs send and repainting its windows, so that Windows never takes it
-// for hung. Input (keys, the mouse) is dropped; other posted messages (a close) wait in the
-// queue until this is over. What is sent runs at once, whatever its kind: the logic asks
-// Waiting() and starts nothing then.
-bool WaitResponsively(HANDLE object, DWORD timeoutMs) {
-    std::optional<WPARAM> quit;
-    const bool signalled = WaitAnswering(object, timeoutMs, quit);
-    if (quit) PostQuitMessage(static_cast<int>(*quit));
-    return signalled;
 }
 
 // Links to other folders are counted, not followed. A folder below the root that cannot be
@@ -269,7 +225,7 @@ std::optional<std::uint64_t> Win32Platform::CountEntries(std::string_view path) 
     const UniqueHandle thread(CreateThread(nullptr, 0, CountThread, &job, 0, nullptr));
     if (!thread) return CountBelow(job.root);
     ++waits_;
-    WaitResponsively(thread.Get(), INFINITE);
+    WaitAnswering(thread.Get(), INFINITE, main_);
     --waits_;
     WaitForSingleObject(thread.Get(), INFINITE);  // the job lives here
     return job.entries;
@@ -361,7 +317,7 @@ std::optional<int> Win32Platform::RunCommandAndWait(std::string_view program,
     const DWORD stopTime = std::min(kTimeToStopMs, limit / 2);
     const HANDLE outer = std::exchange(waitedProgram_, process.Get());
     ++waits_;
-    const bool ended = WaitResponsively(process.Get(), limit - stopTime);
+    const bool ended = WaitAnswering(process.Get(), limit - stopTime, main_);
     --waits_;
     waitedProgram_ = outer;
     if (!ended) {

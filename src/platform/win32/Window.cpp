@@ -2,6 +2,7 @@
 
 #include "platform/Timeline.h"
 #include "platform/win32/Handles.h"
+#include "platform/win32/ThreadWait.h"
 
 namespace tovik::win {
 
@@ -69,6 +70,10 @@ LRESULT CALLBACK Window::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARA
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         window->hwnd_ = nullptr;
         return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    if (message == WM_SETCURSOR && WaitCursorShown()) {
+        SetWaitCursor();
+        return TRUE;
     }
     try {
         return window->HandleMessage(message, wParam, lParam);
