@@ -1,6 +1,7 @@
 """The notification-area icon, its menu, hiding to the tray, and every way out closing the
 vaults first."""
 
+import time
 import unittest
 
 from tovik_e2e import MAIN_TITLE, Drive, Scene, TovikTest, make_vault
@@ -126,13 +127,47 @@ class TrayTest(TovikTest):
         self.assert_ended_with_both_unmapped(tovik)
         self.assertEqual(tovik.tray_icons(), [])
 
-    def test_the_end_of_the_session_does_the_same(self):
+    def test_an_update_closing_the_program_does_the_same(self):
         tovik = self.start()
         self.open_both(tovik)
-        out = tovik.driver("end-session", tovik.main)
+        out = tovik.driver("end-session", tovik.main, "closeapp")
         self.assertIn("queryendsession=1", out)
         self.assert_ended_with_both_unmapped(tovik)
         self.assertEqual(tovik.tray_icons(), [])
+
+    # The letters go with the logon session: nothing is unmapped, and the program is gone
+    # before the system would end it.
+    def test_a_logoff_ends_the_program_at_once_and_starts_no_subst(self):
+        tovik = self.start()
+        self.open_both(tovik)
+        self.assertIn("queryendsession=1", tovik.driver("end-session", tovik.main))
+        self.assertTrue(tovik.exited(1), "ended within a second")
+        self.assertEqual(len(tovik.scene.subst_log()), 2)
+        self.assertEqual(tovik.tray_icons(), [])
+
+    # With the window disabled the system keeps the mouse away, and the keys that still reach
+    # the focused list are dropped: after the wait no About opens, and the selection stays
+    # where the rebuilt list put it.
+    def test_input_during_a_slow_unmapping_runs_nothing_then_or_after(self):
+        tovik = self.start()
+        self.open_both(tovik)
+        tovik.scene.subst_mode("slow")
+        tovik.select_row(0)
+        self.pick(tovik, CLOSE_ALL)
+        deadline = time.monotonic() + 20
+        while len(tovik.scene.subst_log()) < 3:
+            self.assertLess(time.monotonic(), deadline, "subst.exe never started")
+            time.sleep(0.1)
+        self.assertEqual(tovik.info(tovik.main)["enabled"], "0")
+        self.assertIn("focus_class=ListBox", tovik.driver("focus"))
+        tovik.driver("key", "down")
+        tovik.over_label(5, "click")
+        closed = tovik.rows()[0][1].split("  已创建")[0] + "  已创建 未打开"
+        self.assertEqual(tovik.wait_rows(1, closed, 20), closed)
+        self.assertEqual(tovik.info(tovik.main)["enabled"], "1")
+        self.assertTrue(tovik.no_message_box(1000))
+        self.assertEqual(tovik.visible_titled("关于"), [])
+        self.assertEqual(tovik.rows()[1], 0, "the list keeps its selection")
 
     def test_with_a_dialog_open_the_tray_brings_it_forward_and_exit_still_unmaps(self):
         tovik = self.start()

@@ -341,7 +341,8 @@ class Scene:
         return [line for line in log.read_bytes().decode("utf-8").split("\r\n") if line]
 
     def subst_mode(self, mode):
-        """"fail" or "hang": every run; "fail-unmap": only unmappings fail."""
+        """"fail" or "hang": every run; "fail-unmap": only unmappings fail; "slow": every run
+        takes 3 s and then works."""
         (self.session.drive_c / "subst-mode.txt").write_text(mode + "\r\n")
 
     def subst_path(self):

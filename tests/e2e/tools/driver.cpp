@@ -1533,14 +1533,18 @@ int cmd_dpi_changed(const Args& args) {
     return kExitOk;
 }
 
+// A logoff, or with "closeapp" what Restart Manager sends a program it closes while the
+// session goes on.
 int cmd_end_session(const Args& args) {
-    require_args(args, 1, 1);
+    require_args(args, 1, 2);
     HWND hwnd = resolve(args[0]);
-    auto query = send_with_timeout(hwnd, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
+    if (args.size() == 2 && args[1] != L"closeapp") throw UsageError("closeapp or nothing");
+    const LPARAM reason = args.size() == 2 ? ENDSESSION_CLOSEAPP : ENDSESSION_LOGOFF;
+    auto query = send_with_timeout(hwnd, WM_QUERYENDSESSION, 0, reason);
     emit(L"queryendsession=" + send_result_text(query));
     // The target may well exit while handling this one, so a failure here
     // is reported but is no failure of the command.
-    auto end = send_with_timeout(hwnd, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    auto end = send_with_timeout(hwnd, WM_ENDSESSION, TRUE, reason);
     emit(L"endsession=" + send_result_text(end));
     if (!query) throw Failure("WM_QUERYENDSESSION got no answer");
     return kExitOk;
@@ -1743,8 +1747,9 @@ Exit status: 0 success, 1 failure or timeout (reason on stderr), 2 bad usage.
   tray                                count=<n>, then per notification icon,
                                       rightmost first: owner pid id callback
                                       tip rect
-  end-session <win>                   WM_QUERYENDSESSION then WM_ENDSESSION
-                                      (logoff); print both results
+  end-session <win> [closeapp]        WM_QUERYENDSESSION then WM_ENDSESSION
+                                      (logoff, or the program closed while the
+                                      session goes on); print both results
   dosdevice <letter>                  print what the drive letter maps to
   counters <pid>                      what the system counts of a process:
                                       handles= (GetProcessHandleCount)

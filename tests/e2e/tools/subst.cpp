@@ -6,7 +6,7 @@
 //   C:\subst-mode.txt  first line "fail": exit 1 at once; "hang": sleep 60 s,
 //                      then exit 0; both without mapping anything;
 //                      "fail-unmap": unmappings exit 1 and change nothing,
-//                      mappings work
+//                      mappings work; "slow": each run takes 3 s, then works
 //   C:\subst-times.txt every run appends its creation time and its end
 
 #include <windows.h>
@@ -46,7 +46,7 @@ int fail(std::wstring_view message) {
 // ---------------------------------------------------------------------------
 // Test control
 
-enum class Mode { Normal, Fail, Hang, FailUnmap };
+enum class Mode { Normal, Fail, Hang, FailUnmap, Slow };
 
 std::string first_line_of(const wchar_t* path) {
     FileCloser file{CreateFileW(path, GENERIC_READ,
@@ -68,6 +68,7 @@ Mode read_mode() {
     if (line == "fail") return Mode::Fail;
     if (line == "hang") return Mode::Hang;
     if (line == "fail-unmap") return Mode::FailUnmap;
+    if (line == "slow") return Mode::Slow;
     return Mode::Normal;
 }
 
@@ -225,6 +226,10 @@ int wmain() {
             break;
         case Mode::Hang:
             Sleep(60 * 1000);
+            break;
+        case Mode::Slow:
+            Sleep(3 * 1000);
+            code = run(tokenize(arguments_of(command_line)), mode);
             break;
         case Mode::Normal:
         case Mode::FailUnmap:
