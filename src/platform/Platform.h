@@ -50,6 +50,10 @@ constexpr int kNoAnswer = 0;  // the box could not be shown
 constexpr int kIdOk = 1;
 constexpr int kIdYes = 6;
 
+// What the shell is told of: a drive letter that came or went (at its root, "G:\\"), a
+// folder whose look changed.
+enum class ShellChange { DriveAdded, DriveRemoved, FolderChanged };
+
 // How the shell's delete ended: done as far as it knows, stopped by the user (No to its
 // question, Cancel in one of its error boxes), or failed.
 enum class ShellDeleteOutcome { Finished, Aborted, Failed };
@@ -118,6 +122,9 @@ public:
     virtual std::optional<std::string> WindowsDirectory() = 0;
     // Hands one delete request for the path to the shell, owned by the main window.
     virtual ShellDeleteOutcome ShellDelete(std::string_view path) = 0;
+    // Tells the shell (Explorer's navigation pane, This PC, an open folder) of a change the
+    // program made; returns without waiting for the shell.
+    virtual void TellShell(ShellChange change, std::string_view path) = 0;
     // A modal message box; returns the button pressed, kNoAnswer when it could not be shown.
     virtual int ShowMessage(std::string_view text, std::string_view title, int flags) = 0;
 

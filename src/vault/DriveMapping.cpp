@@ -70,6 +70,8 @@ private:
 
 enum class Unmapped { Yes, No, NoSubst };
 
+std::string RootText(char letter) { return std::string(1, letter) + ":\\"; }
+
 // The system decides, not subst.exe: the letter is free of the vault only when the device
 // namespace says so. Where it cannot say, subst.exe's answer is all there is to go by.
 Unmapped Unmap(Platform& platform, char letter, std::string_view partition, int timeoutMs) {
@@ -82,7 +84,9 @@ Unmapped Unmap(Platform& platform, char letter, std::string_view partition, int 
                                                      kShowHidden, timeoutMs);
     const auto after = MapsToVault(platform, letter, partition);
     const bool gone = after ? !*after : exitCode == 0;
-    return gone ? Unmapped::Yes : Unmapped::No;
+    if (!gone) return Unmapped::No;
+    platform.TellShell(ShellChange::DriveRemoved, RootText(letter));
+    return Unmapped::Yes;
 }
 
 std::string LetterText(char letter) { return std::string(1, letter) + ":"; }
@@ -135,7 +139,8 @@ std::string FindSubstPath(Platform& platform) {
 
 // subst.exe is waited for and the system asked afterwards, so that a mapping that did not
 // come about (letter taken meanwhile, subst.exe hung and stopped) is reported instead of being
-// shown as open, and Explorer never starts on a letter that is not there. The letter actually
+// shown as open, and Explorer never starts on a letter that is not there. subst.exe tells the
+// shell nothing, so the program does, for every letter it maps or removes. The letter actually
 // mapped is the one the row shows and the one closed. Explorer is the one in the Windows
 // folder: started by bare name, a program of that name beside ours or in the current folder
 // would run instead.
@@ -162,6 +167,7 @@ void OpenVault(Platform& platform, PartitionTable& table, std::string_view parti
     }
     table.MappedLetters[n - 1] = mapped;
     table.VaultOpen[n - 1] = true;
+    platform.TellShell(ShellChange::DriveAdded, RootText(letter));
     if (const auto windows = platform.WindowsDirectory()) {
         platform.RunCommand(std::string(TrimBlanks(*windows)) + "\\Explorer.exe", "  " + mapped,
                             kShowMaximized);

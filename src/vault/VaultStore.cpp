@@ -1,5 +1,6 @@
 #include "vault/VaultStore.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/Timeline.h"
@@ -75,7 +76,7 @@ public:
     }
 
     bool Made(const std::string& folder) const {
-        return !madeFolders_.empty() && madeFolders_.back() == folder;
+        return std::find(madeFolders_.begin(), madeFolders_.end(), folder) != madeFolders_.end();
     }
 
     // A read-only file that was there already (a tree half made by hand) is kept as it is.
@@ -123,7 +124,8 @@ bool MakeRecycled(Creation& made, const std::string& recycled) {
 }  // namespace
 
 // The first step that fails ends it: a vault without its disguise, or one whose password
-// could not be saved later, is worse than none.
+// could not be saved later, is worse than none. An Explorer window open on one of the folders
+// whose desktop.ini was written is told, so that it shows the folder as designed.
 bool CreateVault(Platform& platform, std::string_view partition) {
     if (VaultExists(platform, partition)) return VaultComplete(platform, partition);
     const std::string recycled = Join(partition, kRecycled);
@@ -138,8 +140,14 @@ bool CreateVault(Platform& platform, std::string_view partition) {
                        made.Attributes(storage, kSystem) && made.Folder(inner) &&
                        made.File(Join(inner, "\\Desktop.ini"), kMarkerDesktopIni) &&
                        made.Attributes(inner, kAllAttributes);
-    if (!whole) made.Undo();
-    return whole;
+    if (!whole) {
+        made.Undo();
+        return false;
+    }
+    if (made.Made(recycled)) platform.TellShell(ShellChange::FolderChanged, recycled);
+    platform.TellShell(ShellChange::FolderChanged, storage);
+    platform.TellShell(ShellChange::FolderChanged, inner);
+    return true;
 }
 
 // The shell asks its own question and deletes for good. What it says of itself cannot tell a

@@ -53,6 +53,13 @@ TEST_F(DriveMappingTest, OpenAndCloseRunTheJoinedCommandLines) {
     EXPECT_TRUE(platform.commands[2].waited);
     EXPECT_FALSE(table.VaultOpen[1]);
     EXPECT_TRUE(platform.messages.empty());
+    // The shell hears of the letter once the system has confirmed it, before Explorer starts.
+    EXPECT_EQ(platform.shellTold, (std::vector<std::string>{"drive added G:\\", "drive removed G:\\"}));
+    const auto at = [&](const std::string& call) {
+        return std::find(platform.calls.begin(), platform.calls.end(), call) - platform.calls.begin();
+    };
+    EXPECT_LT(at("DriveTarget G"), at("TellShell drive added G:\\"));
+    EXPECT_LT(at("TellShell drive added G:\\"), at("RunCommand C:\\WINDOWS\\Explorer.exe   G: "));
 }
 
 TEST_F(DriveMappingTest, FindsSubstInTheSystemFolderThenUnderCommandElseReportsError) {
@@ -119,6 +126,7 @@ TEST_F(DriveMappingTest, AFailedMappingIsReportedAndNeitherShownNorMarkedOpen) {
         EXPECT_EQ(platform.messages[0].title, text::kError);
         EXPECT_EQ(platform.messages[0].flags, 4144);
     }
+    EXPECT_TRUE(platform.shellTold.empty());
 }
 
 TEST_F(DriveMappingTest, CloseAllUnmapsOpenVaultsInAscendingOrderAndSkipsTheRest) {
@@ -165,6 +173,8 @@ TEST_F(DriveMappingTest, CloseIsWhatTheSystemSaysOfTheLetterNotWhatSubstAnswers)
     platform.FailOn("DriveTarget");
     EXPECT_TRUE(CloseVault(platform, table, 2));
     EXPECT_TRUE(platform.mappings.empty());
+    EXPECT_EQ(platform.shellTold, (std::vector<std::string>{"drive removed G:\\"}))
+        << "only the letter this program removed";
 }
 
 // However many hang, closing them all, or the letters an earlier run left, ends within one
@@ -193,6 +203,7 @@ TEST_F(DriveMappingTest, LeftoverMappingsOnVaultRootsAreRemovedAndNothingElse) {
     EXPECT_TRUE(CloseLeftoverMappings(platform).empty());
     EXPECT_EQ(Lines(), (std::vector<std::string>{std::string(kSubst) + " H:   /d"}));
     EXPECT_EQ(platform.mappings.size(), 2u);
+    EXPECT_EQ(platform.shellTold, (std::vector<std::string>{"drive removed H:\\"}));
 
     platform.mappings['H'] = "\\??\\E:\\Recycled\\Tovik";
     platform.exitCodeOf = [](const std::string&) { return std::optional<int>(1); };

@@ -361,6 +361,14 @@ ShellDeleteOutcome FakePlatform::ShellDelete(std::string_view path) {
     return ShellDeleteOutcome::Finished;
 }
 
+void FakePlatform::TellShell(ShellChange change, std::string_view path) {
+    const char* what = change == ShellChange::DriveAdded     ? "drive added "
+                       : change == ShellChange::DriveRemoved ? "drive removed "
+                                                             : "folder ";
+    calls.push_back("TellShell " + std::string(what) + std::string(path));
+    shellTold.push_back(what + std::string(path));
+}
+
 int FakePlatform::ShowMessage(std::string_view text, std::string_view title, int flags) {
     messages.push_back({std::string(text), std::string(title), flags});
     if (Fails("ShowMessage", title)) return 0;

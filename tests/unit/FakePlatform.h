@@ -93,6 +93,8 @@ public:
     std::vector<Command> commands;
     std::vector<Message> messages;
     std::vector<std::string> shellDeletes;
+    std::vector<std::string> shellTold;  // "drive added G:\\", "drive removed G:\\", "folder ..."
+
 
     bool AnotherInstanceRunning() override;
     std::optional<std::vector<Drive>> Drives() override;
@@ -120,6 +122,7 @@ public:
     std::optional<std::string> SystemDirectory() override;
     std::optional<std::string> WindowsDirectory() override;
     ShellDeleteOutcome ShellDelete(std::string_view path) override;
+    void TellShell(ShellChange change, std::string_view path) override;
     int ShowMessage(std::string_view text, std::string_view title, int flags) override;
     std::optional<std::uint64_t> OwnLogonSession() override;
     std::optional<std::uint64_t> ShellLogonSession() override;

@@ -59,9 +59,13 @@ TEST_F(VaultStoreTest, MakesAMissingRecycledAsARecycleBinButNeverReplacesAFile) 
     EXPECT_EQ(bin->bytes, "[.ShellClassInfo]\r\nCLSID={645FF040-5081-101B-9F08-00AA002F954E}\r\n");
     EXPECT_EQ(bin->attributes, kHidden | kSystem);
     EXPECT_TRUE(VaultComplete(platform, "D:"));
+    EXPECT_EQ(platform.shellTold,
+              (std::vector<std::string>{"folder D:\\Recycled", "folder D:\\Recycled\\Tovik\\我的Tovik",
+                                        "folder D:\\Recycled\\Tovik\\Recycled"}));
 
     platform.AddFile("C:\\Recycled", "a file of that name");
     EXPECT_FALSE(CreateVault(platform, "C:"));
+    EXPECT_EQ(platform.shellTold.size(), 3u) << "nothing made, nothing told";
     EXPECT_EQ(platform.Find("C:\\Recycled")->bytes, "a file of that name");
     EXPECT_EQ(platform.Tree().size(), 8u) << "only D:'s tree and C:'s file";
 
@@ -71,6 +75,7 @@ TEST_F(VaultStoreTest, MakesAMissingRecycledAsARecycleBinButNeverReplacesAFile) 
     EXPECT_TRUE(CreateVault(old, "D:"));
     EXPECT_EQ(old.Find("D:\\Recycled\\desktop.ini"), nullptr);
     EXPECT_EQ(old.Find("D:\\Recycled")->attributes, 0);
+    EXPECT_EQ(old.shellTold.front(), "folder D:\\Recycled\\Tovik\\我的Tovik") << "its own look stays";
 
     test::FakePlatform failing;
     failing.AddDrive('D', kDriveFixed);

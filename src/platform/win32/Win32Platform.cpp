@@ -1,6 +1,7 @@
 #include "platform/win32/Win32Platform.h"
 
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <utility>
@@ -379,6 +380,17 @@ ShellDeleteOutcome Win32Platform::ShellDelete(std::string_view path) {
         return ShellDeleteOutcome::Aborted;
     }
     return result == 0 ? ShellDeleteOutcome::Finished : ShellDeleteOutcome::Failed;
+}
+
+// subst.exe defines a letter without a word to the shell, and Explorer's navigation pane and
+// This PC often miss it, above all one that goes. The notice is handed over without waiting
+// for the shell's windows to take it.
+void Win32Platform::TellShell(ShellChange change, std::string_view path) {
+    const LONG event = change == ShellChange::DriveAdded     ? SHCNE_DRIVEADD
+                       : change == ShellChange::DriveRemoved ? SHCNE_DRIVEREMOVED
+                                                             : SHCNE_UPDATEDIR;
+    const std::wstring wide = Widen(path);
+    SHChangeNotify(event, SHCNF_PATHW | SHCNF_FLUSHNOWAIT, wide.c_str(), nullptr);
 }
 
 int Win32Platform::ShowMessage(std::string_view text, std::string_view title, int flags) {

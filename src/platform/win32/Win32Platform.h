@@ -43,6 +43,7 @@ public:
     std::optional<std::string> SystemDirectory() override;
     std::optional<std::string> WindowsDirectory() override;
     ShellDeleteOutcome ShellDelete(std::string_view path) override;
+    void TellShell(ShellChange change, std::string_view path) override;
     int ShowMessage(std::string_view text, std::string_view title, int flags) override;
 
     // The user's session (UserSession.cpp).
