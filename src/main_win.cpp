@@ -75,6 +75,9 @@ int Run(int showCommand, PCWSTR commandLine) {
             DispatchMessageW(&msg);
         }
     }
+    // A disk that never answered still holds a thread in a question to the platform: the
+    // process ends here, while the platform is still there, and the system closes the rest.
+    if (Win32Platform::QuestionsOut()) ExitProcess(static_cast<UINT>(msg.wParam));
     return static_cast<int>(msg.wParam);
 }
 

@@ -1,5 +1,7 @@
 #include "app/MainForm.h"
 
+#include <atomic>
+
 #include "app/PartitionList.h"
 #include "platform/Timeline.h"
 #include "texts/Texts.h"
@@ -8,9 +10,24 @@
 
 namespace tovik {
 
+namespace {
+// A partition that has not answered in a command's time keeps what it said last.
+constexpr int kQuestionTimeoutMs = kSubstTimeoutMs;
+}  // namespace
+
+// A partition's one question. While it is out, a thread of the platform's writes the look and
+// then clears `out`, the last it touches; the window's thread reads the look only once the
+// question has answered.
+struct MainForm::Question {
+    std::atomic<bool> out{false};
+    PartitionLook look;
+};
+
 MainForm::MainForm(Platform& platform, PartitionListView& list, CommandBarView& bar,
                    FormDialogs& dialogs, FormView& form, TrayIcon& tray)
     : platform_(platform), list_(list), dialogs_(dialogs), form_(form), tray_(tray), bar_(bar) {}
+
+MainForm::~MainForm() = default;
 
 // The other copy's test comes before this, in the program's entry. From here on nothing stops
 // start-up: without a drive list the table is empty and only About can be used. Letters that
@@ -24,6 +41,8 @@ void MainForm::Form_Load() {
     const auto drives = platform_.Drives();
     if (!drives) platform_.ShowMessage(text::kNoDriveList, text::kError, kErrorBox);
     state.partitions = drives ? BuildPartitionTable(*drives) : PartitionTable{};
+    looks_.assign(static_cast<std::size_t>(state.partitions.PartitionCount), PartitionLook{});
+    questions_ = std::make_unique<Question[]>(looks_.size());
     TOVIK_MARK("partition_table");
     // The bar's own settings come first: the selection of the first row then paints the bar
     // as it is to be, once, and only a list with no row leaves the painting to this.
@@ -35,36 +54,84 @@ void MainForm::Form_Load() {
     TOVIK_MARK("command_bar");
 }
 
-// Every rebuild probes each partition afresh and ends on the first row, whatever was selected.
-// The first row's vault was probed a moment ago, for its text; its selection takes that answer
-// rather than asking the disk once more.
+// Every rebuild asks each partition afresh and ends on the first row, whatever was selected.
+// The first row's answer serves its selection too.
 void MainForm::RefreshPartitionList() {
-    list_.Clear();
     const int count = state.partitions.PartitionCount;
-    bool firstHasVault = false;
+    Ask(1, count);
+    list_.Clear();
     for (int n = 1; n <= count; ++n) {
-        bool hasVault = false;
-        list_.AddRow(PartitionRow(platform_, state.partitions, n, &hasVault));
-        if (n == 1) firstHasVault = hasVault;
+        list_.AddRow(PartitionRow(state.partitions, n, looks_[n - 1]));
     }
-    if (list_.Select(0)) SelectionChanged(firstHasVault);
+    if (list_.Select(0)) SelectionChanged(false);
 }
 
-void MainForm::List1_Click() { SelectionChanged(std::nullopt); }
+// Before the window first shows, the partitions are asked here, as start-up always asked them.
+// After that a disk that has spun down, goes bad or lies behind a network may take seconds,
+// and the window must go on answering: the questions go off the window's thread, which waits
+// for them as for subst.exe. A partition that has not answered within a command's time keeps
+// what it said last, and is not asked again while that question is still out.
+void MainForm::Ask(int first, int last) {
+    std::vector<DiskQuestion> asking;
+    std::vector<int> asked;
+    for (int n = first; n <= last; ++n) {
+        const std::string& partition = state.partitions.PartitionNames[n - 1];
+        if (!shown_) {
+            looks_[n - 1] = LookAtPartition(platform_, partition);
+            continue;
+        }
+        Question& question = questions_[n - 1];
+        if (question.out) continue;
+        question.out = true;
+        asking.push_back({partition, [&platform = platform_, &question, partition] {
+                              question.look = LookAtPartition(platform, partition);
+                              question.out = false;
+                          }});
+        asked.push_back(n);
+    }
+    if (asking.empty()) return;
+    const std::vector<bool> answered = platform_.AskAside(std::move(asking), kQuestionTimeoutMs);
+    for (std::size_t i = 0; i < asked.size() && i < answered.size(); ++i) {
+        if (answered[i]) looks_[asked[i] - 1] = questions_[asked[i] - 1].look;
+    }
+}
 
-// A failed test runs the step it guards: an unreadable partition counts as holding a vault,
-// and an open flag that cannot be read enables Close.
-void MainForm::SelectionChanged(std::optional<bool> knownVault) {
+// A selection that changes during a wait (a screen reader's, another program's) is followed
+// once the wait is over.
+void MainForm::List1_Click() {
+    if (platform_.Waiting()) {
+        selectionDeferred_ = true;
+        return;
+    }
+    SelectionChanged(true);
+    RunDeferred();
+}
+
+// The partition is asked afresh, and so is the system about its letter, and its row is
+// written again when the answers changed it: the row and the buttons always tell the same
+// thing, whatever changed on the disk behind the program's back. A row that cannot be read is
+// treated as a partition that cannot: the step its test guards runs, as for a vault, and an
+// open flag that cannot be read enables Close.
+void MainForm::SelectionChanged(bool ask) {
     TOVIK_SPAN("selection");
     const auto text = list_.RowText(list_.SelectedRow());
     if (text) state.SelectedPartition = text->substr(0, 2);
-    const bool exists =
-        text && knownVault ? *knownVault : VaultExists(platform_, state.SelectedPartition);
+    const int n = SelectedNumber();
+    bool exists = true;
+    if (text && state.partitions.Has(n)) {
+        if (ask) {
+            ForgetLetterIfGone(platform_, state.partitions, n);
+            Ask(n, n);
+        }
+        exists = looks_[n - 1].hasVault;
+        const std::string row = PartitionRow(state.partitions, n, looks_[n - 1]);
+        if (row != *text) list_.SetSelectedRowText(row);
+    }
     bar_.CommandEnabled[kOpen] = exists;
     bar_.CommandEnabled[kNew] = !exists;
     bar_.CommandEnabled[kDelete] = exists;
     bar_.CommandEnabled[kPassword] = exists;
-    const auto open = state.partitions.IsOpen(SelectedNumber());
+    const auto open = state.partitions.IsOpen(n);
     bar_.CommandEnabled[kClose] = !open || *open;
     bar_.RefreshCommandBar();
 }
@@ -105,7 +172,9 @@ void MainForm::OpenCommand() {
     const std::string partition = state.SelectedPartition;
     const auto open = state.partitions.IsOpen(n);
     if (!open) return;
-    if (*open) {
+    if (*open && ForgetLetterIfGone(platform_, state.partitions, n)) {
+        SelectionChanged(false);  // its row and Close follow
+    } else if (*open) {
         platform_.ShowMessage(text::AlreadyOpen(state.partitions.MappedLetters[n - 1]),
                               text::kAppTitle, kNoticeBox);
         return;
@@ -126,7 +195,7 @@ void MainForm::NewCommand() {
     const std::string partition = state.SelectedPartition;
     const bool created = CreateVault(platform_, partition);
     RefreshPartitionList();
-    List1_Click();
+    SelectionChanged(true);
     if (created) {
         platform_.ShowMessage(text::kNoPasswordYet, text::kNotice, kNoticeBox);
     } else {
@@ -208,10 +277,14 @@ void MainForm::ComeForward() {
     RestoreFromTray();
 }
 
-// The requests kept during a wait, once it is over: the window the user asked for, then the
-// close.
+// The requests kept during a wait, once it is over: the selection, the window the user asked
+// for, then the close.
 void MainForm::RunDeferred() {
     if (platform_.Waiting() || closing_) return;
+    while (selectionDeferred_ && !closeDeferred_) {
+        selectionDeferred_ = false;
+        SelectionChanged(true);
+    }
     if (restoreDeferred_) {
         restoreDeferred_ = false;
         RestoreFromTray();

@@ -3,12 +3,14 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/CommandBar.h"
+#include "app/PartitionList.h"
 #include "password/PasswordFile.h"
 #include "platform/Platform.h"
 #include "vault/PartitionTable.h"
@@ -24,6 +26,8 @@ public:
     virtual bool Select(int row) = 0;
     virtual int SelectedRow() = 0;  // -1 for none
     virtual std::optional<std::string> RowText(int row) = 0;
+    // The text of the selected row, which stays selected.
+    virtual void SetSelectedRowText(std::string_view text) = 0;
 };
 
 // The modal windows the commands show.
@@ -90,6 +94,7 @@ class MainForm {
 public:
     MainForm(Platform& platform, PartitionListView& list, CommandBarView& bar, FormDialogs& dialogs,
              FormView& form, TrayIcon& tray);
+    ~MainForm();
 
     void Form_Load();
     // The first showing, as the launcher asked: a window that is only ever of one size opens
@@ -134,7 +139,8 @@ private:
     void NewCommand();
     void DeleteCommand();
     void PasswordCommand();
-    void SelectionChanged(std::optional<bool> knownVault);
+    void SelectionChanged(bool ask);
+    void Ask(int first, int last);
     void ReportStillMapped(const std::vector<std::string>& letters);
     void ScheduleTrayRetry();
     void RunDeferred();
@@ -148,8 +154,13 @@ private:
     CommandBar bar_;
     bool closing_ = false;
     bool shown_ = false;
-    bool restoreDeferred_ = false;  // a come-forward that arrived during a wait
-    bool closeDeferred_ = false;    // a close that arrived during a wait
+    bool restoreDeferred_ = false;    // a come-forward that arrived during a wait
+    bool closeDeferred_ = false;      // a close that arrived during a wait
+    bool selectionDeferred_ = false;  // a selection that changed during a wait
+    // What each partition said when it was last asked, and each one's question.
+    struct Question;
+    std::vector<PartitionLook> looks_;
+    std::unique_ptr<Question[]> questions_;
     bool trayIcon_ = false;         // the shell shows our icon
     int trayRetries_ = 0;
 };

@@ -237,6 +237,23 @@ std::optional<std::wstring> MainWindow::ListRow(int row) const {
     return text;
 }
 
+// A list box cannot change a row's text: the row is put in again at its place, selected again
+// (which notifies no one), and the list drawn once, scrolled as it was.
+void MainWindow::SetSelectedRowText(std::string_view text) {
+    const LRESULT row = SendMessageW(list_, LB_GETCURSEL, 0, 0);
+    if (row == LB_ERR) return;
+    const LRESULT top = SendMessageW(list_, LB_GETTOPINDEX, 0, 0);
+    SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(list_, LB_DELETESTRING, static_cast<WPARAM>(row), 0);
+    SendMessageW(list_, LB_INSERTSTRING, static_cast<WPARAM>(row),
+                 reinterpret_cast<LPARAM>(Widen(text).c_str()));
+    SendMessageW(list_, LB_SETCURSEL, static_cast<WPARAM>(row), 0);
+    SendMessageW(list_, LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
+    SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
+    UpdateListExtent();
+    InvalidateRect(list_, nullptr, TRUE);
+}
+
 std::optional<std::string> MainWindow::RowText(int row) {
     if (const auto text = ListRow(row)) return Narrow(*text);
     return std::nullopt;

@@ -32,6 +32,7 @@ public:
     bool Select(int row) override;
     int SelectedRow() override;
     std::optional<std::string> RowText(int row) override;
+    void SetSelectedRowText(std::string_view text) override;
 
     // The window itself.
     bool ModalOpen() override;

@@ -23,17 +23,21 @@ std::string FreeSpaceText(Platform& platform, std::string_view partition) {
     return bytes ? FormatFreeSpace(*bytes) : std::string();
 }
 
+PartitionLook LookAtPartition(Platform& platform, std::string_view partition) {
+    TOVIK_SPAN("row");
+    PartitionLook look;
+    look.hasVault = VaultExists(platform, partition);
+    look.freeSpace = FreeSpaceText(platform, partition);
+    return look;
+}
+
 // A vault whose folder went behind our back while its letter still leads there is shown so:
 // the letter stays reachable, and the row says it until the letter is gone.
-std::string PartitionRow(Platform& platform, const PartitionTable& table, int n, bool* hasVault) {
-    TOVIK_SPAN("row");
+std::string PartitionRow(const PartitionTable& table, int n, const PartitionLook& look) {
     const std::string& name = table.PartitionNames[n - 1];
-    const bool exists = VaultExists(platform, name);
-    if (hasVault) *hasVault = exists;
-    const bool open = table.VaultOpen[n - 1];
-    std::string row = name + FreeSpaceText(platform, name);
-    if (!open) return row.append(exists ? text::kVaultClosed : text::kNoVault);
-    return row.append(exists ? text::kVaultOpen : text::kNoVaultButOpen)
+    std::string row = name + look.freeSpace;
+    if (!table.VaultOpen[n - 1]) return row.append(look.hasVault ? text::kVaultClosed : text::kNoVault);
+    return row.append(look.hasVault ? text::kVaultOpen : text::kNoVaultButOpen)
         .append(name)
         .append(text::kMappedTo)
         .append(table.MappedLetters[n - 1]);

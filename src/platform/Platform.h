@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -53,6 +54,13 @@ constexpr int kIdYes = 6;
 // What the shell is told of: a drive letter that came or went (at its root, "G:\\"), a
 // folder whose look changed.
 enum class ShellChange { DriveAdded, DriveRemoved, FolderChanged };
+
+// A question to a partition (its free space, its vault), asked off the window's thread: a disk
+// that spins up, goes bad or lies behind a network can take seconds to answer.
+struct DiskQuestion {
+    std::string partition;  // "D:"
+    std::function<void()> ask;
+};
 
 // How the shell's delete ended: done as far as it knows, stopped by the user (No to its
 // question, Cancel in one of its error boxes), or failed.
@@ -110,6 +118,10 @@ public:
     // what the system and other programs send it: whatever reaches the logic then must start
     // nothing.
     virtual bool Waiting() = 0;
+    // Asks each question on a thread of its own and waits for them as for a program (see
+    // Waiting), at most timeoutMs; which of them answered in that time. One that did not goes on
+    // alone: it must own everything it touches but the platform.
+    virtual std::vector<bool> AskAside(std::vector<DiskQuestion> questions, int timeoutMs) = 0;
     // Stops the program being waited for now, so that it changes nothing after this.
     virtual void StopWaitedProgram() = 0;
     // What a drive letter stands for in the system's device namespace, such as

@@ -190,6 +190,20 @@ bool CloseVault(Platform& platform, PartitionTable& table, int n) {
     return false;
 }
 
+// Closed from outside (subst /d at a prompt): the row and Open must not go on promising the
+// letter, and Open maps the vault again, after its password. A letter that now leads elsewhere
+// is the user's and is left as it is, as Close leaves it; where the system cannot say, the
+// vault stays open.
+bool ForgetLetterIfGone(Platform& platform, PartitionTable& table, int n) {
+    const auto open = table.IsOpen(n);
+    if (!open || !*open) return false;
+    const char letter = LetterOf(table.MappedLetters[n - 1]);
+    if (MapsToVault(platform, letter, table.PartitionNames[n - 1]) != false) return false;
+    table.VaultOpen[n - 1] = false;
+    table.MappedLetters[n - 1] = std::string(" ") + static_cast<char>(table.ReservedLetter(n)) + ": ";
+    return true;
+}
+
 // Every open vault is tried, within one time limit for them all.
 std::vector<std::string> CloseAllVaults(Platform& platform, PartitionTable& table) {
     int open = 0;

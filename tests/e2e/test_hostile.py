@@ -2,6 +2,7 @@
 the program still running and nothing of the vault lost."""
 
 import os
+import shutil
 import subprocess
 import time
 import unittest
@@ -254,6 +255,22 @@ class HostileTest(TovikTest):
         self.assertEqual(tovik.driver("dosdevice", "Z", check=False).strip(), "")
         self.assertEqual(tovik.driver("dosdevice", "E").strip(), "\\??\\C:\\",
                          "the other mapping is left alone")
+
+    # The disk changed behind the program's back: choosing the row asks the partition again, and
+    # the row says what the buttons say.
+    def test_a_vault_removed_by_hand_is_seen_when_its_row_is_chosen(self):
+        tovik = self.start((Drive("c", "network"), Drive("d", "hd", size=10 ** 9, recycled=True),
+                            Drive("e", "hd", size=10 ** 9)))
+        before = tovik.rows()[0][0]
+        self.assertTrue(before.endswith("  已创建 未打开"), before)
+        shutil.rmtree(tovik.scene.path("d") / "Recycled" / "Tovik")
+        tovik.select_row(1)
+        tovik.select_row(0)
+        removed = before.replace("  已创建 未打开", "  未创建")
+        self.assertEqual(tovik.wait_rows(0, removed), removed)
+        self.assertEqual(tovik.wait_faces(["disabled", "disabled", "normal", "disabled", "disabled",
+                                           "normal"]), ["disabled", "disabled", "normal", "disabled",
+                                                        "disabled", "normal"])
 
     # -- deletion
 

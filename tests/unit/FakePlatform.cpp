@@ -92,6 +92,7 @@ void FakePlatform::FailOn(const std::string& operation, const std::string& argum
 bool FakePlatform::Fails(const std::string& operation, std::string_view argument) {
     const std::size_t index = calls.size();
     calls.push_back(operation + " " + std::string(argument));
+    if (aside_ > 0) asideCalls_.insert(index);
     const std::string lower = Lower(argument);
     const bool fails =
         (failAt_ && (index == *failAt_ || (failLater_ && index > *failAt_))) ||
@@ -290,6 +291,41 @@ std::optional<int> FakePlatform::RunCommandAndWait(std::string_view program,
     const bool subst = Lower(program).ends_with("\\subst.exe");
     if (code == 0 && subst) return Subst(arguments);
     return code;
+}
+
+// Asked in turn, each while the thread waits; a hanging partition's question is held, and its
+// wait takes all of its time.
+std::vector<bool> FakePlatform::AskAside(std::vector<DiskQuestion> questions, int timeoutMs) {
+    std::string partitions;
+    for (const DiskQuestion& question : questions) partitions += " " + question.partition;
+    calls.push_back("AskAside" + partitions);
+    Wait();
+    ++waits_;
+    ++aside_;
+    std::vector<bool> answered;
+    for (DiskQuestion& question : questions) {
+        const bool hangs = hanging.count(question.partition[0]) != 0;
+        if (hangs) {
+            held_.push_back(std::move(question.ask));
+        } else {
+            question.ask();
+        }
+        answered.push_back(!hangs);
+    }
+    --aside_;
+    --waits_;
+    if (std::find(answered.begin(), answered.end(), false) != answered.end()) {
+        clock += static_cast<std::uint32_t>(timeoutMs);
+    }
+    return answered;
+}
+
+void FakePlatform::AnswerHeld() {
+    auto held = std::move(held_);
+    held_.clear();
+    ++aside_;
+    for (auto& ask : held) ask();
+    --aside_;
 }
 
 void FakePlatform::Wait() {

@@ -84,9 +84,14 @@ public:
     std::vector<std::string> startsAsShellUser;
     std::set<char> networkLetters;
 
-    // Runs inside the next wait (a waited command, a listing), as whatever the system sends
-    // then runs inside the real ones.
+    // Runs inside the next wait (a waited command, a listing, questions asked aside), as
+    // whatever the system sends then runs inside the real ones.
     std::function<void()> duringNextWait;
+    // Partitions whose questions asked aside do not answer: they are held until AnswerHeld.
+    std::set<char> hanging;
+    void AnswerHeld();
+    // Whether the call at that index in `calls` was made by a question asked aside.
+    bool Aside(std::size_t index) const { return asideCalls_.count(index) != 0; }
 
     // Record.
     std::vector<std::string> calls;  // "Operation argument", in order
@@ -116,6 +121,7 @@ public:
     std::optional<int> RunCommandAndWait(std::string_view program, std::string_view arguments,
                                          int showStyle, int timeoutMs) override;
     std::optional<std::string> DriveTarget(char letter) override;
+    std::vector<bool> AskAside(std::vector<DiskQuestion> questions, int timeoutMs) override;
     bool Waiting() override { return waits_ > 0; }
     void StopWaitedProgram() override { calls.push_back("StopWaitedProgram"); }
     std::uint32_t Ticks() override { return clock; }
@@ -144,6 +150,9 @@ private:
     bool failLater_ = false;
     std::set<std::size_t> failed_;
     int waits_ = 0;
+    int aside_ = 0;
+    std::set<std::size_t> asideCalls_;
+    std::vector<std::function<void()>> held_;
 };
 
 }  // namespace tovik::test

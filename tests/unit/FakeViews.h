@@ -33,6 +33,9 @@ public:
         if (row < 0 || row >= static_cast<int>(rows.size())) return std::nullopt;
         return rows[row];
     }
+    void SetSelectedRowText(std::string_view text) override {
+        if (selected >= 0) rows[selected] = text;
+    }
 };
 
 class FakeBarView : public CommandBarView {

@@ -148,6 +148,13 @@ std::vector<Action> Actions() {
          .run = Start,
          .achieved = [](World& w) { return !w.AnyVaultMapped() && w.list.rows.size() == 3; }},
         {.name = "select a row", .prepare = Start, .run = [](World& w) { w.Select(1); }},
+        {.name = "select a row once the window shows, its partition asked aside",
+         .prepare =
+             [](World& w) {
+                 Start(w);
+                 w.form.FirstShow(false);
+             },
+         .run = [](World& w) { w.Select(1); }},
         {.name = "Open with the right password",
          .prepare = Start,
          .run = [](World& w) { w.Open(1, "pw"); },

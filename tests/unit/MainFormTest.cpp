@@ -106,10 +106,31 @@ TEST_F(MainFormTest, SelectionEnablesTheCommandsThatFitThePartition) {
     SelectRow(1);
     EXPECT_EQ(form.state.SelectedPartition, "D:");
     EXPECT_EQ(form.Bar().CommandEnabled, (Flags{true, false, false, true, true, true}));
-    form.state.partitions.VaultOpen[1] = true;
+    MarkOpen(2);
     SelectRow(1);
     EXPECT_EQ(form.Bar().CommandEnabled, (Flags{true, true, false, true, true, true}));
     EXPECT_EQ(bar.faces[kClose], Face::Normal);
+    EXPECT_EQ(list.rows[1], "D: 剩余12.35GB  已创建 D:=> G: ");
+    // Its letter removed from outside, or mapped by the user to a folder of theirs: the vault
+    // is closed, and the user's mapping stays.
+    for (const std::string target : {"", "\\??\\C:\\work"}) {
+        MarkOpen(2);
+        platform.mappings.erase('G');
+        if (!target.empty()) platform.mappings['G'] = target;
+        SelectRow(1);
+        EXPECT_EQ(form.Bar().CommandEnabled, (Flags{true, false, false, true, true, true}));
+        EXPECT_EQ(list.rows[1], "D: 剩余12.35GB  已创建 未打开") << target;
+        EXPECT_EQ(platform.mappings.count('G'), target.empty() ? 0u : 1u);
+    }
+    // A vault removed by hand, or made by hand: the row follows the disk with the buttons.
+    platform.AddFile("C:\\Recycled\\Tovik\\Recycled\\desktop.ini", "x\r\n", 7);
+    SelectRow(0);
+    EXPECT_EQ(list.rows[0], "C: 剩余1.00GB  已创建 未打开");
+    platform.SetAttributes("D:\\Recycled\\Tovik\\Recycled\\Desktop.ini", 0);
+    platform.RemoveFile("D:\\Recycled\\Tovik\\Recycled\\Desktop.ini");
+    SelectRow(1);
+    EXPECT_EQ(list.rows[1], "D: 剩余12.35GB  未创建");
+    EXPECT_EQ(form.Bar().CommandEnabled, (Flags{false, false, true, false, false, true}));
 
     platform.unreadable.insert('C');
     SelectRow(0);
@@ -500,6 +521,46 @@ TEST_F(MainFormTest, WhatArrivesDuringAWaitStartsNothingAndTheRequestsComeAfter)
     form.Form_Close();
     EXPECT_GE(Index("ShowMenu"), 0);
     EXPECT_EQ(window.log, (std::vector<std::string>{"ShowNormal", "Unload"}));
+}
+
+// Once the window shows, every question to a partition goes off the window's thread, which
+// waits as for subst.exe: what arrives meanwhile starts nothing, and the close comes after. A
+// partition that does not answer keeps the row it had, and is not asked again until it has.
+TEST_F(MainFormTest, AfterTheFirstShowingThePartitionsAreAskedAsideAndOneThatHangsKeepsItsRow) {
+    form.FirstShow(false);
+    platform.calls.clear();
+    platform.duringNextWait = [&] {
+        form.TrayIcon_Click(true);
+        form.Form_Close();
+        EXPECT_TRUE(window.log.size() == 1) << "only the first showing";
+    };
+    SelectRow(1);
+    EXPECT_EQ(Index("ShowMenu"), -1);
+    EXPECT_EQ(window.log.back(), "Unload") << "the close, once the wait is over";
+    form.mnFileItems_Click(kMenuCloseAll);
+    for (std::size_t i = 0; i < platform.calls.size(); ++i) {
+        const std::string& call = platform.calls[i];
+        if (call.starts_with("FreeSpace") || call.starts_with("FirstMatch")) {
+            EXPECT_TRUE(platform.Aside(i)) << call;
+        }
+    }
+    EXPECT_GT(Index("AskAside C: D:"), Index("AskAside D:"));
+    EXPECT_GE(Index("AskAside D:"), 0) << "the selection's own question";
+
+    platform.hanging = {'D'};
+    platform.SetAttributes("D:\\Recycled\\Tovik\\Recycled\\Desktop.ini", 0);
+    platform.RemoveFile("D:\\Recycled\\Tovik\\Recycled\\Desktop.ini");
+    platform.calls.clear();
+    form.mnFileItems_Click(kMenuCloseAll);
+    form.mnFileItems_Click(kMenuCloseAll);
+    EXPECT_EQ(list.rows, (std::vector<std::string>{"C: 剩余1.00GB  未创建",
+                                                   "D: 剩余12.35GB  已创建 未打开"}));
+    EXPECT_EQ(std::count(platform.calls.begin(), platform.calls.end(), "AskAside C: D:"), 1);
+    EXPECT_EQ(std::count(platform.calls.begin(), platform.calls.end(), "AskAside C:"), 1);
+    platform.hanging.clear();
+    platform.AnswerHeld();
+    form.mnFileItems_Click(kMenuCloseAll);
+    EXPECT_EQ(list.rows[1], "D: 剩余12.35GB  未创建");
 }
 
 // A second start while the old letters are being removed: the window shows once the list is

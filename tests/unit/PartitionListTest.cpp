@@ -31,29 +31,30 @@ protected:
         platform.AddFolder("D:\\Recycled\\Tovik\\Recycled", 7);
         platform.AddFile("D:\\Recycled\\Tovik\\Recycled\\Desktop.ini", "x\r\n", 7);
     }
+    std::string Row(int n) { return PartitionRow(table, n, LookAtPartition(platform, table.PartitionNames[n - 1])); }
     test::FakePlatform platform;
     PartitionTable table;
 };
 
 TEST_F(RowTest, ShowsEachVaultStateCharacterForCharacter) {
-    EXPECT_EQ(PartitionRow(platform, table, 2), "D: 剩余12.35GB  未创建");
+    EXPECT_EQ(Row(2), "D: 剩余12.35GB  未创建");
     AddMarker();
-    EXPECT_EQ(PartitionRow(platform, table, 2), "D: 剩余12.35GB  已创建 未打开");
+    EXPECT_EQ(Row(2), "D: 剩余12.35GB  已创建 未打开");
     table.VaultOpen[1] = true;
-    EXPECT_EQ(PartitionRow(platform, table, 2), "D: 剩余12.35GB  已创建 D:=> G: ");
+    EXPECT_EQ(Row(2), "D: 剩余12.35GB  已创建 D:=> G: ");
 }
 
 // Its folder went behind the program's back, but the letter still leads there until closed.
 TEST_F(RowTest, AnOpenVaultWithoutItsMarkerStillShowsItsLetter) {
     table.VaultOpen[1] = true;
-    EXPECT_EQ(PartitionRow(platform, table, 2), "D: 剩余12.35GB  未创建 D:=> G: ");
+    EXPECT_EQ(Row(2), "D: 剩余12.35GB  未创建 D:=> G: ");
 }
 
 TEST_F(RowTest, UnreadableFreeSpaceOrPartitionLeavesThePieceOut) {
     platform.FailOn("FreeSpace", "D:");
-    EXPECT_EQ(PartitionRow(platform, table, 2), "D:  未创建");
+    EXPECT_EQ(Row(2), "D:  未创建");
     platform.unreadable.insert('D');
-    EXPECT_EQ(PartitionRow(platform, table, 2), "D:  已创建 未打开");
+    EXPECT_EQ(Row(2), "D:  已创建 未打开");
 }
 
 }  // namespace

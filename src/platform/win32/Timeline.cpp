@@ -22,6 +22,7 @@ struct Entry {
 };
 Entry entries[64];
 int used = 0;
+DWORD markingThread = 0;
 
 long long Counter() {
     LARGE_INTEGER counter;
@@ -57,6 +58,7 @@ FILETIME SystemTime() {
 // A step marked twice (a second showing) keeps its first time.
 void TimelineMark(const char* step) {
     const FILETIME now = SystemTime();
+    if (markingThread == 0) markingThread = GetCurrentThreadId();
     Entry* entry = Find(step, false);
     if (!entry || entry->count++ > 0) return;
     entry->value = (static_cast<long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
@@ -64,7 +66,10 @@ void TimelineMark(const char* step) {
 
 TimelineSpan::TimelineSpan(const char* step) : step_(step), started_(Counter()) {}
 
+// Only the window's thread, the one that made the first mark, is timed: the questions that
+// partitions are asked on other threads once the window shows are no part of start-up.
 TimelineSpan::~TimelineSpan() {
+    if (GetCurrentThreadId() != markingThread) return;
     const long long elapsed = Counter() - started_;
     if (Entry* entry = Find(step_, true)) {
         entry->value += elapsed;

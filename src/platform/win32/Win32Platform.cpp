@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <atomic>
 #include <utility>
 
 #include "platform/Text.h"
@@ -129,6 +130,49 @@ DWORD WINAPI CountThread(void* parameter) {
     auto* job = static_cast<Count*>(parameter);
     job->entries = CountBelow(job->root);
     return 0;
+}
+
+// The questions asked aside and not yet answered, in every batch.
+std::atomic<long> questionsOut{0};
+
+// One batch of questions, shared by the window's thread and the pool's threads that ask them;
+// the last of them to let go of it frees it.
+struct Asking {
+    struct Item {
+        Asking* batch;
+        std::size_t index;
+    };
+    explicit Asking(std::vector<DiskQuestion> asked)
+        : questions(std::move(asked)), answered(questions.size()), items(questions.size()) {}
+    void Release() {
+        if (--holders == 0) delete this;
+    }
+
+    std::vector<DiskQuestion> questions;
+    std::vector<std::atomic<bool>> answered;
+    std::vector<Item> items;
+    std::atomic<long> left{0};
+    std::atomic<long> holders{1};
+    UniqueHandle done;
+};
+
+void AskOne(Asking::Item& item) {
+    Asking* batch = item.batch;
+    try {
+        batch->questions[item.index].ask();
+        batch->answered[item.index] = true;
+    } catch (...) {
+    }
+    --questionsOut;
+    if (--batch->left == 0) SetEvent(batch->done.Get());
+    batch->Release();
+}
+
+// A question may wait for a disk for a long time: the pool is told so, and gives the others a
+// thread of their own meanwhile.
+void CALLBACK AskOnPool(PTP_CALLBACK_INSTANCE instance, void* context) {
+    CallbackMayRunLong(instance);
+    AskOne(*static_cast<Asking::Item*>(context));
 }
 
 // A program that outlives its time is stopped, and its end is waited for within that time.
@@ -330,6 +374,36 @@ std::optional<int> Win32Platform::RunCommandAndWait(std::string_view program,
     if (!GetExitCodeProcess(process.Get(), &code)) return std::nullopt;
     return static_cast<int>(code);
 }
+
+// The system's thread pool asks, one question a work item, so that a partition that hangs holds
+// up none of the others; its threads outlive the batch, so that the next one starts at once.
+// Without an event to wait on, or where the pool takes no more work, the question is asked
+// here.
+std::vector<bool> Win32Platform::AskAside(std::vector<DiskQuestion> questions, int timeoutMs) {
+    auto* batch = new Asking(std::move(questions));
+    const std::size_t count = batch->questions.size();
+    batch->done.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    batch->left = static_cast<long>(count);
+    batch->holders = static_cast<long>(count) + 1;
+    for (std::size_t i = 0; i < count; ++i) {
+        batch->items[i] = {batch, i};
+        ++questionsOut;
+        if (!batch->done || !TrySubmitThreadpoolCallback(AskOnPool, &batch->items[i], nullptr)) {
+            AskOne(batch->items[i]);
+        }
+    }
+    if (batch->left > 0) {
+        ++waits_;
+        WaitAnswering(batch->done.Get(), static_cast<DWORD>(std::max(timeoutMs, 0)), main_);
+        --waits_;
+    }
+    std::vector<bool> answered(count);
+    for (std::size_t i = 0; i < count; ++i) answered[i] = batch->answered[i];
+    batch->Release();
+    return answered;
+}
+
+bool Win32Platform::QuestionsOut() { return questionsOut > 0; }
 
 void Win32Platform::StopWaitedProgram() {
     if (!waitedProgram_) return;

@@ -38,7 +38,11 @@ public:
                                          int showStyle, int timeoutMs) override;
     std::optional<std::string> DriveTarget(char letter) override;
     bool Waiting() override { return waits_ > 0; }
+    std::vector<bool> AskAside(std::vector<DiskQuestion> questions, int timeoutMs) override;
     void StopWaitedProgram() override;
+    // A question to a disk that never answered still runs: the process must end without
+    // taking the platform away under it.
+    static bool QuestionsOut();
     std::uint32_t Ticks() override { return GetTickCount(); }
     std::optional<std::string> SystemDirectory() override;
     std::optional<std::string> WindowsDirectory() override;
