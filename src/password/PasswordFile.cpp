@@ -19,13 +19,18 @@ std::string PasswordFilePath(std::string_view partition) {
 
 // Whatever its attributes, a file there is the password: a user who hid the vault's files
 // more deeply has not taken its password away. Something there that is not a file cannot be
-// read as one, and cannot be told from a password either.
+// read as one, and cannot be told from a password either. Only a file that is not there in a
+// vault folder that answers means "no password yet": the system says "not there" of a folder
+// or a partition that has gone away too (a USB disk unplugged), and that cannot tell.
 std::optional<bool> PasswordFileExists(Platform& platform, std::string_view partition) {
     const auto attributes = platform.Attributes(PasswordFilePath(partition));
     if (!attributes || (*attributes != kNothingThere && (*attributes & kFolder))) {
         return std::nullopt;
     }
-    return *attributes != kNothingThere;
+    if (*attributes != kNothingThere) return true;
+    const auto folder = platform.Attributes(VaultInnerFolder(partition));
+    if (!folder || *folder == kNothingThere || !(*folder & kFolder)) return std::nullopt;
+    return false;
 }
 
 // Fails closed: when we cannot tell whether there is a password, or cannot read the one there

@@ -104,13 +104,16 @@ bool FakePlatform::Fails(const std::string& operation, std::string_view argument
 }
 
 // A letter mapped with subst can be read too; what lies behind it is not modelled.
-bool FakePlatform::DriveReadable(std::string_view path) const {
+bool FakePlatform::DrivePresent(std::string_view path) const {
     if (path.size() < 2 || path[1] != ':') return false;
     const char letter = static_cast<char>(Lower(path.substr(0, 1))[0] - 'a' + 'A');
-    const bool present =
-        mappings.count(letter) || std::any_of(drives.begin(), drives.end(),
-                                              [&](const Drive& d) { return d.letter == letter; });
-    return present && !unreadable.count(letter);
+    return mappings.count(letter) || std::any_of(drives.begin(), drives.end(),
+                                                 [&](const Drive& d) { return d.letter == letter; });
+}
+
+bool FakePlatform::DriveReadable(std::string_view path) const {
+    return DrivePresent(path) &&
+           !unreadable.count(static_cast<char>(Lower(path.substr(0, 1))[0] - 'a' + 'A'));
 }
 
 bool FakePlatform::ParentIsFolder(const std::string& path) const {
@@ -161,8 +164,11 @@ std::optional<std::string> FakePlatform::FirstMatch(std::string_view pattern, in
     return std::string();
 }
 
+// The system says "not there" of a path on a drive that has gone, as of a missing folder.
 std::optional<int> FakePlatform::Attributes(std::string_view path) {
-    if (Fails("Attributes", path) || !DriveReadable(path)) return std::nullopt;
+    if (Fails("Attributes", path)) return std::nullopt;
+    if (!DrivePresent(path)) return kNothingThere;
+    if (!DriveReadable(path)) return std::nullopt;
     const Entry* entry = Find(std::string(path));
     if (!entry) return kNothingThere;
     return entry->attributes | (entry->folder ? kFolder : 0);

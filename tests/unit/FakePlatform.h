@@ -137,6 +137,7 @@ public:
 
 private:
     bool Fails(const std::string& operation, std::string_view argument);
+    bool DrivePresent(std::string_view path) const;
     bool DriveReadable(std::string_view path) const;
     bool ParentIsFolder(const std::string& path) const;
     std::vector<std::string> Below(const std::string& folder) const;  // deepest first

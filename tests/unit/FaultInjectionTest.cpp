@@ -134,6 +134,14 @@ void StartWithDAndEOpen(World& w) {
     w.Open(1, "pw");
     w.Open(2);
 }
+// E:, whose vault has no password, goes away after start-up (a USB disk unplugged); its row
+// stays and it is selected.
+void StartThenEGoes(World& w) {
+    Start(w);
+    std::erase_if(w.platform.drives, [](const Drive& drive) { return drive.letter == 'E'; });
+    w.Select(2);
+    w.platform.answers = {kIdYes};
+}
 // A vault folder removed behind the program's back while its letter is mapped.
 void DOpenThenItsFolderGoes(World& w) {
     Start(w);
@@ -274,6 +282,22 @@ std::vector<Action> Actions() {
          .achieved = [](World&) { return false; },
          .forbidden = [](World& w) { return w.Bytes(PasswordFilePath("E:")) != nullptr; }},
         {.name = "About", .prepare = Start, .run = [](World& w) { w.Release(kAbout); }},
+        // A partition that does not answer cannot tell whether its vault has a password.
+        {.name = "Open on a partition that went",
+         .prepare = StartThenEGoes,
+         .run = [](World& w) { w.Release(kOpen); },
+         .achieved = [](World&) { return false; },
+         .forbidden = [](World& w) { return w.AnyVaultMapped(); }},
+        {.name = "Delete on a partition that went",
+         .prepare = StartThenEGoes,
+         .run = [](World& w) { w.Release(kDelete); },
+         .achieved = [](World&) { return false; },
+         .forbidden = [](World& w) { return !w.platform.shellDeletes.empty(); }},
+        {.name = "Password on a partition that went",
+         .prepare = StartThenEGoes,
+         .run = [](World& w) { w.Release(kPassword); },
+         .achieved = [](World&) { return false; },
+         .forbidden = [](World& w) { return w.dialogs.setPasswordShown > 0; }},
         {.name = "close all from the tray",
          .prepare = StartWithDAndEOpen,
          .run = [](World& w) { w.form.mnFileItems_Click(kMenuCloseAll); },

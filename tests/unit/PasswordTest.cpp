@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "FakePlatform.h"
 #include "FakeViews.h"
 #include "password/PasswordFile.h"
@@ -113,13 +115,23 @@ TEST_F(PasswordTest, FailsClosedWhenTheFileCannotBeProbedOrRead) {
     platform.AddFolder(kFile);  // nothing a password can be read from
     expectRefused();
 
-    test::FakePlatform unreadable;
-    unreadable.AddDrive('D', kDriveFixed);
-    unreadable.unreadable.insert('D');
-    dialogs.prompts = {""};
-    EXPECT_FALSE(CheckPassword(unreadable, dialogs, entered, "D:", true));
-    ASSERT_EQ(unreadable.messages.size(), 1u);
-    EXPECT_EQ(unreadable.messages[0].text, text::kPasswordFileUnreadable);
+    // Only a file not there in a vault folder that answers is no password: a partition not
+    // ready or gone (its letter says "not there", as a missing folder does), or a vault folder
+    // that went, cannot tell.
+    const std::vector<std::pair<const char*, std::function<void(test::FakePlatform&)>>> cannotTell =
+        {{"not ready", [](test::FakePlatform& m) { m.unreadable.insert('D'); }},
+         {"gone", [](test::FakePlatform& m) { m.drives.clear(); }},
+         {"folder gone", [](test::FakePlatform&) {}}};
+    for (const auto& [what, change] : cannotTell) {
+        test::FakePlatform machine;
+        machine.AddDrive('D', kDriveFixed);
+        if (std::string(what) != "folder gone") machine.AddFolder("D:\\Recycled\\Tovik\\Recycled");
+        change(machine);
+        dialogs.prompts = {""};
+        EXPECT_FALSE(CheckPassword(machine, dialogs, entered, "D:", true)) << what;
+        ASSERT_EQ(machine.messages.size(), 1u) << what;
+        EXPECT_EQ(machine.messages[0].text, text::kPasswordFileUnreadable) << what;
+    }
     EXPECT_EQ(dialogs.promptShown, 0);
 }
 
