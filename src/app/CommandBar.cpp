@@ -80,10 +80,10 @@ int CommandBar::KeyTarget(int from, BarKey key) const {
     return -1;
 }
 
-int CommandBar::HandOnTarget(int index) const {
-    const int next = EnabledFrom(index + 1, 1);
-    return next >= 0 ? next : EnabledFrom(index - 1, -1);
-}
+// Never simply the next one: after New that is Delete, whose warning, like the shell's question
+// after it, has Yes for its default button, and Enter, Enter, Enter would delete the vault just
+// made.
+int CommandBar::HandOnTarget() const { return EnabledFrom(0, 1); }
 
 void CommandBar::KeyboardLeave() {
     HoverIndex = -1;

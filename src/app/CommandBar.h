@@ -55,9 +55,9 @@ public:
     // Where a key sends the focus from button `from`: the enabled button before or after it,
     // the first or the last; -1 to stay.
     int KeyTarget(int from, BarKey key) const;
-    // Where the focus goes when button `index` is disabled under it: the next enabled button,
-    // else the one before; -1 when none is enabled.
-    int HandOnTarget(int index) const;
+    // Where the focus goes when the button it is on is disabled: the first enabled command; -1
+    // when none is enabled.
+    int HandOnTarget() const;
 
 private:
     void ShowHover(int index);

@@ -96,7 +96,7 @@ void CommandPanel::SetFace(int index, Face face) {
             }
         }
         if (!enabled && IsWindowEnabled(button) && form_) {
-            if (const int next = form_->Bar().HandOnTarget(index); next >= 0) {
+            if (const int next = form_->Bar().HandOnTarget(); next >= 0) {
                 if (tabStop_ == index) SetTabStop(next);
                 if (GetFocus() == button) {
                     EnableWindow(buttons_[next], TRUE);

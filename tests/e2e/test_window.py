@@ -198,6 +198,20 @@ class MainWindowTest(TovikTest):
         self.assertEqual(tovik.wait_faces([N, N, D, N, N, N]), [N, N, D, N, N, N])
 
     def test_a_screen_reader_finds_the_six_commands_and_which_are_unavailable(self):
+    # New disables itself under the focus: the focus goes to the first command that can be
+    # used, Open, and never on to Delete, whose warning has Yes for its default button.
+    def test_after_new_the_keyboard_is_on_open_not_on_delete(self):
+        tovik = self.start()  # New and About only
+        tovik.driver("key", "tab")
+        self.assertEqual(tovik.wait_faces([D, D, H, D, D, N]), [D, D, H, D, D, N])
+        tovik.driver("key", "enter")
+        box = tovik.message_box()
+        self.assertEqual(box["title"], "提示")
+        tovik.driver("key", "enter")
+        tovik.wait_gone_handle(box["handle"])
+        self.assertIn("focus_text=打开", tovik.driver("focus"))
+        self.assertEqual(tovik.wait_faces([H, D, D, N, N, N]), [H, D, D, N, N, N])
+
         tovik = self.start()  # New and About only
         self.assertEqual(tovik.wait_faces([D, D, N, D, D, N]), [D, D, N, D, D, N])
         found = {o["name"]: o for o in tovik.accessible(tovik.main)}

@@ -141,11 +141,14 @@ TEST_F(CommandBarTest, KeysMoveAmongTheEnabledButtonsAndStopAtTheEnds) {
     EXPECT_EQ(bar.KeyTarget(kNew, BarKey::Previous), -1);
     EXPECT_EQ(bar.KeyTarget(kAbout, BarKey::First), kNew);
     EXPECT_EQ(bar.KeyTarget(kNew, BarKey::Last), kAbout);
-    // A button disabled under the focus hands it on, forward first.
-    EXPECT_EQ(bar.HandOnTarget(kNew), kDelete);
-    EXPECT_EQ(bar.HandOnTarget(kAbout), kDelete);
+    // A button disabled under the focus hands it to the first command that can be used: after
+    // New, Open, never Delete.
+    bar.CommandEnabled = {true, false, false, true, true, true};
+    EXPECT_EQ(bar.HandOnTarget(), kOpen);
+    bar.CommandEnabled = {false, false, false, false, false, true};
+    EXPECT_EQ(bar.HandOnTarget(), kAbout);
     bar.CommandEnabled = {};
-    EXPECT_EQ(bar.HandOnTarget(kAbout), -1);
+    EXPECT_EQ(bar.HandOnTarget(), -1);
 }
 
 TEST_F(CommandBarTest, TheFocusedButtonShowsTheHoverFaceUntilTheKeyboardLeavesTheBar) {
