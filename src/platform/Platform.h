@@ -100,6 +100,9 @@ public:
     virtual bool RemoveFile(std::string_view path) = 0;
     // The bytes up to the first CR or the end, as they stand in the file.
     virtual std::optional<std::string> ReadFirstLine(std::string_view path) = 0;
+    // All the bytes of a file of at most `limit` bytes; nullopt for a larger one, or when it
+    // cannot be read.
+    virtual std::optional<std::string> ReadSmallFile(std::string_view path, std::size_t limit) = 0;
     // The text in the ANSI code page, byte for byte as a file would hold it; nullopt when a
     // character has no exact form there (nothing is replaced by a look-alike or a "?").
     virtual std::optional<std::string> ToAnsi(std::string_view text) = 0;

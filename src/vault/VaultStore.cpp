@@ -150,6 +150,29 @@ bool CreateVault(Platform& platform, std::string_view partition) {
     return true;
 }
 
+namespace {
+// New makes \\Recycled where there was none (MakeRecycled), and the vault leaves nothing behind:
+// once the vault has gone, a \\Recycled that holds nothing but the desktop.ini New gave it, as
+// New left it, goes too. Anything else in it, or another desktop.ini, is someone else's, and it
+// stays as it is. Where the folder will not go, its desktop.ini is put back, so that it does not
+// stay a plain folder without its look.
+void TakeAwayEmptyRecycled(Platform& platform, std::string_view partition) {
+    const std::string recycled = Join(partition, kRecycled);
+    const std::string ini = recycled + "\\desktop.ini";
+    const std::string text = std::string(kMarkerDesktopIni) + "\r\n";
+    if (platform.CountEntries(recycled) != 1u) return;
+    if (platform.Attributes(ini) != (kHidden | kSystem)) return;
+    if (platform.ReadSmallFile(ini, text.size()) != text) return;
+    if (!platform.SetAttributes(ini, 0)) return;
+    if (!platform.RemoveFile(ini)) {
+        platform.SetAttributes(ini, kHidden | kSystem);
+        return;
+    }
+    if (platform.RemoveFolder(recycled)) return;
+    if (platform.WriteTextFile(ini, kMarkerDesktopIni)) platform.SetAttributes(ini, kHidden | kSystem);
+}
+}  // namespace
+
 // The shell asks its own question and deletes for good. What it says of itself cannot tell a
 // No to its first question from a Cancel half-way, so the disk is asked: a root still there
 // with fewer entries than before means something went and something stayed. A folder that
@@ -159,7 +182,10 @@ DeleteResult DeleteVault(Platform& platform, std::string_view partition) {
     const auto before = platform.CountEntries(root);
     const ShellDeleteOutcome outcome = platform.ShellDelete(root);
     const auto after = platform.Attributes(root);
-    if (after && *after == kNothingThere) return DeleteResult::Deleted;
+    if (after && *after == kNothingThere) {
+        TakeAwayEmptyRecycled(platform, partition);
+        return DeleteResult::Deleted;
+    }
     if (outcome == ShellDeleteOutcome::Aborted && before && platform.CountEntries(root) == before) {
         return DeleteResult::Declined;
     }

@@ -23,7 +23,8 @@ bool CreateVault(Platform& platform, std::string_view partition);
 
 enum class DeleteResult { Deleted, Declined, Incomplete };
 // Declined: the user said No to the shell before anything went. Incomplete: the vault root is
-// still there for any other reason.
+// still there for any other reason. A \\Recycled of New's that holds nothing else goes with a
+// deleted vault.
 DeleteResult DeleteVault(Platform& platform, std::string_view partition);
 
 }  // namespace tovik

@@ -9,7 +9,7 @@ STORAGE_INI = (b"[.ShellClassInfo]\r\nIconFile=%SystemRoot%\\system32\\SHELL32.d
                b"IconIndex = 44\r\n")
 MARKER_INI = b"[.ShellClassInfo]\r\nCLSID={645FF040-5081-101B-9F08-00AA002F954E}\r\n"
 NO_PASSWORD = "此盘还没有设置密码，可在 [更改密码] 中设定。"
-OPEN, CLOSE, NEW, PASSWORD = 0, 1, 2, 4
+OPEN, CLOSE, NEW, DELETE, PASSWORD = 0, 1, 2, 3, 4
 READ_ONLY, HIDDEN, SYSTEM, FOLDER = 1, 2, 4, 16
 
 
@@ -83,6 +83,18 @@ class PasswordTest(TovikTest):
         tovik.press(prompt, "确定")
         self.assertIsNone(tovik.row_or_box(1, "  已创建 E:=> G: "))
         self.assertEqual(tovik.driver("dosdevice", "G").strip(), "\\??\\E:\\Recycled\\Tovik")
+
+        # Deleted, the vault leaves nothing behind: the \\Recycled New made goes with it.
+        tovik.select_row(1)
+        tovik.command(DELETE)
+        prompt = tovik.wait("需要密码")
+        tovik.driver("settext", prompt, "index:0", "616263")
+        tovik.press(prompt, "确定")
+        tovik.answer("是(Y)")
+        confirm = tovik.wait("确认删除文件夹")
+        tovik.press(confirm, "是(Y)")
+        self.assertIsNone(tovik.row_or_box(1, "  未创建"))
+        self.assertEqual(list(tovik.scene.path("e").iterdir()), [])
 
     def test_setting_a_password_checks_both_entries_and_writes_the_exact_bytes(self):
         tovik = self.run_tovik(scene(self.session),

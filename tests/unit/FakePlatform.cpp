@@ -265,6 +265,14 @@ std::optional<std::string> FakePlatform::ReadFirstLine(std::string_view path) {
     return reader.Line();
 }
 
+std::optional<std::string> FakePlatform::ReadSmallFile(std::string_view path, std::size_t limit) {
+    const Entry* entry = Find(std::string(path));
+    if (Fails("ReadSmallFile", path) || !entry || entry->folder || entry->bytes.size() > limit) {
+        return std::nullopt;
+    }
+    return entry->bytes;
+}
+
 std::optional<std::string> FakePlatform::ToAnsi(std::string_view text) {
     if (Fails("ToAnsi", text)) return std::nullopt;
     return EncodeCodePage936(text);

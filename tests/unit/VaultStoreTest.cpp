@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <utility>
+#include <vector>
 
 #include "FakePlatform.h"
 #include "vault/VaultStore.h"
@@ -171,7 +173,29 @@ TEST_F(VaultStoreTest, DeleteHandsTheShellTheVaultRootAndTellsADeclineFromAStop)
         disk.shellDeleteStopsAfter = c.stopsAfter;
         EXPECT_EQ(DeleteVault(disk, "D:"), c.result);
         EXPECT_EQ(disk.shellDeletes, (std::vector<std::string>{"D:\\Recycled\\Tovik"}));
-        EXPECT_NE(disk.Find("D:\\Recycled"), nullptr) << "\\Recycled stays";
+        EXPECT_EQ(disk.Find("D:\\Recycled") == nullptr, c.result == DeleteResult::Deleted)
+            << "New's \\Recycled goes only with the whole vault";
+    }
+    // Only New's \\Recycled as New left it goes: anything else keeps it as it is, and where it
+    // will not go, it keeps its look.
+    const std::vector<std::pair<const char*, std::function<void(test::FakePlatform&)>>> keeps = {
+        {"another file", [](test::FakePlatform& d) { d.AddFile("D:\\Recycled\\x.txt", "x"); }},
+        {"another text",
+         [](test::FakePlatform& d) { d.AddFile("D:\\Recycled\\desktop.ini", "[x]\r\n", 6); }},
+        {"other attributes",
+         [](test::FakePlatform& d) { d.SetAttributes("D:\\Recycled\\desktop.ini", 7); }},
+        {"not removable", [](test::FakePlatform& d) { d.FailOn("RemoveFolder", "D:\\Recycled"); }},
+    };
+    for (const auto& [what, change] : keeps) {
+        test::FakePlatform disk;
+        disk.AddDrive('D', kDriveFixed);
+        CreateVault(disk, "D:");
+        change(disk);
+        const auto ini = *disk.Find("D:\\Recycled\\desktop.ini");
+        EXPECT_EQ(DeleteVault(disk, "D:"), DeleteResult::Deleted) << what;
+        ASSERT_NE(disk.Find("D:\\Recycled\\desktop.ini"), nullptr) << what;
+        EXPECT_EQ(disk.Find("D:\\Recycled\\desktop.ini")->bytes, ini.bytes) << what;
+        EXPECT_EQ(disk.Find("D:\\Recycled\\desktop.ini")->attributes, ini.attributes) << what;
     }
     // A folder that cannot be listed is no loss by itself: a No leaves the same count.
     for (const Case& c : {Case{0, DeleteResult::Declined}, Case{3, DeleteResult::Incomplete}}) {

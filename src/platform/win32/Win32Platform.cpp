@@ -331,6 +331,25 @@ std::optional<std::string> Win32Platform::ReadFirstLine(std::string_view path) {
     return reader.Line();
 }
 
+std::optional<std::string> Win32Platform::ReadSmallFile(std::string_view path, std::size_t limit) {
+    UniqueHandle file(CreateFileW(Widen(path).c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!file || !GetFileSizeEx(file.Get(), &size) ||
+        static_cast<unsigned long long>(size.QuadPart) > limit) {
+        return std::nullopt;
+    }
+    std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+    DWORD read = 0;
+    if (!bytes.empty() &&
+        (!ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
+         read != bytes.size())) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
 std::optional<std::string> Win32Platform::ToAnsi(std::string_view text) {
     std::wstring wide = Widen(text);
     auto ansi = ToAnsiExactly(wide);

@@ -31,6 +31,7 @@ public:
     bool MoveFileReplacing(std::string_view source, std::string_view target) override;
     bool RemoveFile(std::string_view path) override;
     std::optional<std::string> ReadFirstLine(std::string_view path) override;
+    std::optional<std::string> ReadSmallFile(std::string_view path, std::size_t limit) override;
     std::optional<std::string> ToAnsi(std::string_view text) override;
     bool SetAttributes(std::string_view path, int attributes) override;
     bool RunCommand(std::string_view program, std::string_view arguments, int showStyle) override;
