@@ -21,10 +21,12 @@ class ClosingTest(TovikTest):
     def start(self, **kwargs):
         return self.run_tovik(scene(self.session), prepare=vault_with_files, **kwargs)
 
+    # The program gives subst.exe 10 s; the wait gives it more, and a box that shows instead (a
+    # mapping that failed) ends it at once, with what the program showed.
     def open_vault(self, tovik):
         tovik.command(OPEN)
         tovik.answer()  # no password yet
-        self.assertEqual(tovik.wait_rows(0, OPEN_ROW), OPEN_ROW)
+        self.assertIsNone(tovik.row_or_box(0, OPEN_ROW.split("  已创建")[1], 20))
 
     def mapped(self, tovik, letter="F"):
         return tovik.driver("dosdevice", letter, check=False).strip()

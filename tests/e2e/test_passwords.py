@@ -212,7 +212,8 @@ class PasswordTest(TovikTest):
         tovik.press(prompt, "确定")
         self.assertIsNone(tovik.row_or_box(0, "D:=> F: "))
         tovik.command(CLOSE)
-        self.assertTrue(tovik.wait_rows(0, "x", 2).endswith("  已创建 未打开"))
+        row = tovik.wait_rows(0, ending="  已创建 未打开", timeout=2)
+        self.assertTrue(row and row.endswith("  已创建 未打开"), row)
 
         password.chmod(0o644)
         password.write_bytes(b"   \r\n")

@@ -428,10 +428,47 @@ class Tovik:
         return out
 
     def wait(self, title, timeout=10000):
-        return self.driver("wait", "title:" + hexs(title), timeout).strip()
+        return self.waiting_driver("a window %r" % title, "wait", "title:" + hexs(title),
+                                   timeout).strip()
 
     def wait_gone(self, title, timeout=10000):
         return self.driver("wait-gone", "title:" + hexs(title), timeout, check=False)
+
+    def waiting_driver(self, what, *args):
+        """A driver command that waits; one whose time runs out says what the program showed."""
+        try:
+            return self.driver(*args)
+        except DriverError as error:
+            raise DriverError("%s\n%s" % (error, self.ran_out("waited for " + what))) from None
+
+    def showing(self):
+        """What the program shows now: its list, the box it has open, its windows, and the
+        subst.exe calls so far."""
+        lines = []
+        try:
+            rows, selected = self.rows()
+            lines.append("rows %r, row %d selected" % (rows, selected))
+        except Exception as error:  # the window may be gone
+            lines.append("no rows (%s)" % str(error).strip())
+        box = _fields(self.driver("msgbox", 0, check=False))
+        if box:
+            lines.append("a box %r: %r, buttons %s" % (box.get("title"), box.get("text"),
+                                                       box.get("buttons")))
+        try:
+            pid = self.pid
+            lines.append("windows %r" % [(w["class"], w["title"], "enabled" if w["enabled"]
+                                          else "disabled") for w in self.windows()
+                                         if w["pid"] == pid and w["visible"]])
+        except Exception as error:
+            lines.append("no windows (%s)" % str(error).strip())
+        lines.append("subst.exe %r" % self.scene.subst_log())
+        return "\n".join("  " + line for line in lines)
+
+    def ran_out(self, what):
+        """Says, on the test's output, what the program showed when a wait ran out."""
+        text = "%s: the time ran out, and the program showed\n%s" % (what, self.showing())
+        print(text, file=sys.stderr)
+        return text
 
     def windows(self):
         rows = []
@@ -460,13 +497,17 @@ class Tovik:
         count = int(lines[1].split("=")[1])
         return [unescape(line) for line in lines[2:2 + count]], selected
 
-    def wait_rows(self, row, text, timeout=10):
-        """Row `row` once it reads `text`, or as it reads when the time is up."""
+    def wait_rows(self, row, text=None, timeout=10, ending=None):
+        """Row `row` once it reads `text` (or ends with `ending`), or as it reads when the time
+        is up."""
         deadline = time.monotonic() + timeout
         while True:
             rows, _ = self.rows()
             found = rows[row] if row < len(rows) else None
-            if found == text or time.monotonic() > deadline:
+            if found is not None and (found == text or (ending and found.endswith(ending))):
+                return found
+            if time.monotonic() > deadline:
+                self.ran_out("row %d reading %r" % (row, text or "…" + ending))
                 return found
             time.sleep(0.1)
 
@@ -478,11 +519,13 @@ class Tovik:
             icons = [line.split("\t") for line in self.driver("tray").splitlines()[1:]
                      if line.split("\t")[1] == self.pid]
             if icons or time.monotonic() >= deadline:
+                if not icons and timeout:
+                    self.ran_out("the tray icon")
                 return icons
             time.sleep(0.1)
 
     def message_box(self, timeout=10000):
-        return _fields(self.driver("msgbox", timeout))
+        return _fields(self.waiting_driver("a message box", "msgbox", timeout))
 
     def row_or_box(self, row, ending, timeout=20):
         """Waits for a step to end: None once row `row` ends with `ending`, or the message box
@@ -496,7 +539,7 @@ class Tovik:
             if row < len(rows) and rows[row].endswith(ending):
                 return None
             if time.monotonic() > deadline:
-                raise AssertionError("neither %r nor a message box: %r" % (ending, rows))
+                raise AssertionError(self.ran_out("row %d ending %r, or a box" % (row, ending)))
 
     def no_message_box(self, timeout=1500):
         """No box shows. The program's thread is let come back to a message loop first (a
@@ -570,7 +613,10 @@ class Tovik:
         deadline = time.monotonic() + timeout
         while True:
             faces = self.faces()
-            if faces == expected or time.monotonic() > deadline:
+            if faces == expected:
+                return faces
+            if time.monotonic() > deadline:
+                self.ran_out("the faces %r (showing %r)" % (expected, faces))
                 return faces
             time.sleep(0.1)
 
@@ -604,7 +650,7 @@ class Tovik:
         self.wait_gone_handle(dialog)
 
     def wait_gone_handle(self, handle, timeout=10000):
-        self.driver("wait-gone", handle, timeout)
+        self.waiting_driver("window %s to go" % handle, "wait-gone", handle, timeout)
 
     def file(self, letter, *parts):
         return self.scene.path(letter).joinpath("Recycled", "Tovik", *parts)
