@@ -65,6 +65,28 @@ class ClosingTest(TovikTest):
         self.assertEqual(tovik.wait_rows(0, CLOSED_ROW), CLOSED_ROW)
         self.assertTrue(tovik.no_message_box(1000))
 
+    # Removed from outside, the letter no longer shows the vault open: Open maps it again, after
+    # its password.
+    def test_a_letter_removed_from_outside_lets_open_map_the_vault_again(self):
+        def with_password(the_scene):
+            vault_with_files(the_scene)
+            (the_scene.path("d") / "Recycled" / "Tovik" / "Recycled" / "password.dat").write_bytes(
+                b"pw\r\n")
+
+        tovik = self.run_tovik(scene(self.session), prepare=with_password)
+        tovik.command(OPEN)
+        tovik.driver("settext", tovik.wait("需要密码"), "index:0", "7077")
+        tovik.press(tovik.wait("需要密码"), "确定")
+        self.assertIsNone(tovik.row_or_box(0, OPEN_ROW.split("  已创建")[1], 20))
+        self.session.wine(SUBST, "F:", "/d")
+        tovik.command(OPEN)
+        prompt = tovik.wait("需要密码")
+        tovik.driver("settext", prompt, "index:0", "7077")
+        tovik.press(prompt, "确定")
+        self.assertIsNone(tovik.row_or_box(0, OPEN_ROW.split("  已创建")[1], 20))
+        self.assertEqual(self.mapped(tovik), VAULT_ROOT)
+        self.assertEqual(tovik.scene.subst_log()[-1], SUBST + " F: D:\\Recycled\\Tovik")
+
     def test_a_run_ended_by_force_leaves_nothing_mapped_for_the_next(self):
         def prepare(the_scene):
             vault_with_files(the_scene)

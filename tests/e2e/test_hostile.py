@@ -256,6 +256,19 @@ class HostileTest(TovikTest):
         self.assertEqual(tovik.driver("dosdevice", "E").strip(), "\\??\\C:\\",
                          "the other mapping is left alone")
 
+    # A partition that goes away while Tovik runs (a USB disk unplugged; here its letter leaves
+    # the prefix) cannot say whether its vault has a password: nothing is opened.
+    def test_a_partition_that_went_away_opens_nothing(self):
+        tovik = self.start(one_vault(), prepare=lambda s: (
+            s.path("d") / "Recycled" / "Tovik" / "Recycled" / "password.dat").write_bytes(b"pw\r\n"))
+        (self.session.prefix / "dosdevices" / "d:").unlink()
+        tovik.command(OPEN)
+        box = tovik.answer()
+        self.assertEqual((box["title"], box["text"]), ("密码", UNREADABLE))
+        self.assertTrue(tovik.no_message_box(1000))
+        self.assertEqual(tovik.scene.subst_log(), [])
+        self.assertEqual(tovik.visible_titled("需要密码"), [])
+
     # The disk changed behind the program's back: choosing the row asks the partition again, and
     # the row says what the buttons say.
     def test_a_vault_removed_by_hand_is_seen_when_its_row_is_chosen(self):
