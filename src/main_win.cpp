@@ -56,7 +56,7 @@ int Run(int showCommand, PCWSTR commandLine) {
     TOVIK_MARK("window");
     host.SetMainWindow(window.Handle());
     Win32Dialogs dialogs(host);
-    Win32Tray tray(window.Handle(), window.TrayMenu());
+    Win32Tray tray(window, window.TrayMenu());
     MainForm form(platform, window, window.Panel(), dialogs, window, tray);
     window.Attach(form);
     tray.Attach(form);

@@ -54,12 +54,11 @@ void CommandPanel::MakeButtons() {
                 (i == tabStop_ ? WS_TABSTOP : 0),
             r.left, r.top, r.Width(), r.Height(), Handle(),
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstButtonId + i)), instance, nullptr);
-        const WNDPROC own = buttons_[i] ? HookControl(buttons_[i], ButtonProc, this) : nullptr;
-        if (!own) {
+        if (!buttons_[i] || !SetWindowSubclass(buttons_[i], ButtonProc, static_cast<UINT_PTR>(i),
+                                               reinterpret_cast<DWORD_PTR>(this))) {
             PostMessageW(GetAncestor(Handle(), GA_ROOT), WM_CLOSE, 0, 0);
             return;
         }
-        buttonOwn_ = own;
     }
 }
 
@@ -298,24 +297,21 @@ LRESULT CommandPanel::ButtonMessage(HWND hwnd, int index, UINT message, WPARAM w
             }
             break;
         }
-        case WM_NCDESTROY: UnhookControl(hwnd, buttonOwn_); break;
+        case WM_NCDESTROY: RemoveWindowSubclass(hwnd, ButtonProc, static_cast<UINT_PTR>(index)); break;
         default: break;
     }
     return Pass(hwnd, message, wParam, lParam);
 }
 
-LRESULT CALLBACK CommandPanel::ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (auto* panel = ControlOwner<CommandPanel>(hwnd)) {
-        for (int i = 0; i < kCommandCount; ++i) {
-            if (panel->buttons_[i] != hwnd) continue;
-            try {
-                return panel->ButtonMessage(hwnd, i, message, wParam, lParam);
-            } catch (...) {
-                break;
-            }
-        }
+// Each button is subclassed with its index, and the panel as its data.
+LRESULT CALLBACK CommandPanel::ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                          UINT_PTR index, DWORD_PTR panel) {
+    try {
+        return reinterpret_cast<CommandPanel*>(panel)->ButtonMessage(
+            hwnd, static_cast<int>(index), message, wParam, lParam);
+    } catch (...) {
+        return Pass(hwnd, message, wParam, lParam);
     }
-    return Pass(hwnd, message, wParam, lParam);
 }
 
 LRESULT CommandPanel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -2,6 +2,10 @@
 // lies where its label lies and shows the panel's picture of that place, face and caption.
 #pragma once
 
+#include <windows.h>
+
+#include <commctrl.h>
+
 #include <array>
 
 #include "app/CommandBar.h"
@@ -28,10 +32,11 @@ protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    static LRESULT CALLBACK ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-    // A message on to the button's own procedure.
+    static LRESULT CALLBACK ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                       UINT_PTR index, DWORD_PTR panel);
+    // A message on to the button's own procedure, and whatever subclassed it after us.
     static LRESULT Pass(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-        return CallWindowProcW(buttonOwn_, hwnd, message, wParam, lParam);
+        return DefSubclassProc(hwnd, message, wParam, lParam);
     }
     LRESULT ButtonMessage(HWND hwnd, int index, UINT message, WPARAM wParam, LPARAM lParam);
     void MakeButtons();
@@ -55,8 +60,6 @@ private:
     int releasing_ = -1;  // the button whose release is under way
     int tabStop_ = -1;    // the one button Tab stops at
     bool buttonsMade_ = false;
-    // The buttons' own procedure, the class's, which the hook passes their messages on to.
-    static inline WNDPROC buttonOwn_ = nullptr;
 };
 
 }  // namespace tovik::win

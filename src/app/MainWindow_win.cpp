@@ -96,7 +96,6 @@ bool MainWindow::Create() {
                         list.left, list.top, list.Width(), list.Height(), hwnd,
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListId)), instance, nullptr);
     if (!list_ || !panel_.Create(hwnd)) return false;
-    if (const WNDPROC own = HookControl(list_, ListProc, this)) listOwn_ = own;
     lastFocus_ = list_;
     LayOut(nullptr);
     // The focus cue follows the last input, as in a dialog: hidden after the mouse.
@@ -326,19 +325,6 @@ bool MainWindow::OverBanner(LPARAM point) const {
     return PtInRect(&banner, p) || PtInRect(&credit, p);
 }
 
-LRESULT CALLBACK MainWindow::ListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* window = ControlOwner<MainWindow>(hwnd);
-    if (message == WM_MOUSEMOVE && window && window->form_) {
-        try {
-            window->form_->List1_MouseMove();
-        } catch (...) {
-        }
-    } else if (message == WM_NCDESTROY) {
-        UnhookControl(hwnd, listOwn_);
-    }
-    return CallWindowProcW(listOwn_, hwnd, message, wParam, lParam);
-}
-
 LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     const HWND hwnd = Handle();
     switch (message) {
@@ -367,6 +353,14 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_MOUSEMOVE:
             if (form_ && !OverBanner(lParam)) form_->Form_MouseMove();
             return 0;
+        case WM_SETCURSOR:
+            // A control asks its parent first, at every move of the pointer over it: the list
+            // needs no hook to tell where the pointer is.
+            if (reinterpret_cast<HWND>(wParam) == list_ && LOWORD(lParam) == HTCLIENT &&
+                HIWORD(lParam) == WM_MOUSEMOVE && form_) {
+                form_->List1_MouseMove();
+            }
+            return Window::HandleMessage(message, wParam, lParam);
         case WM_SIZE:
             // The window has one size: a maximise from outside (another program, a
             // launcher's show command) gives the normal window back.

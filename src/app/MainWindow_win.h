@@ -50,7 +50,6 @@ protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    static LRESULT CALLBACK ListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     void LayOut(const RECT* suggested);
     void LoadIcons();
     void UpdateListExtent();
@@ -64,8 +63,6 @@ private:
     MainForm* form_ = nullptr;
     MainLayout layout_;
     HWND list_ = nullptr;
-    // The list box's own procedure, the class's, which the hook passes the messages on to.
-    static inline WNDPROC listOwn_ = nullptr;
     HWND lastFocus_ = nullptr;
     CommandPanel panel_;
     Picture banner_;

@@ -46,8 +46,11 @@ void Win32Tray::FollowResolution(bool tellShell) {
 // A shell of lower rights than the program (one run as administrator that found no shell to
 // compare with at its start) still reaches the icon: its clicks come as the callback message,
 // and a restarted shell asks for the icon again with TaskbarCreated.
-Win32Tray::Win32Tray(HWND form, HMENU menu)
-    : form_(form), menu_(menu), taskbarCreated_(RegisterWindowMessageW(L"TaskbarCreated")) {
+Win32Tray::Win32Tray(Window& form, HMENU menu)
+    : window_(form),
+      form_(form.Handle()),
+      menu_(menu),
+      taskbarCreated_(RegisterWindowMessageW(L"TaskbarCreated")) {
     AcceptFromLowerRights(form_, taskbarCreated_);
     AcceptFromLowerRights(form_, kTrayCallbackMessage);
 }
@@ -55,17 +58,15 @@ Win32Tray::Win32Tray(HWND form, HMENU menu)
 // A start-up that unwinds after TrayAdd leaves no icon behind, and no hook that would hand the
 // window's messages to a tray that is gone.
 Win32Tray::~Win32Tray() {
-    if (previous_) TrayRemove();
+    if (hooked_) TrayRemove();
 }
 
 // The hook goes in before the icon exists, so that no click of the icon can reach the window
-// unhooked; the retries' timer comes to it too.
+// unhooked; the retries' timer comes to it too. The window is the program's own, so no window
+// procedure is replaced for it: the window's own asks the hook first.
 void Win32Tray::TrayHook() {
-    if (previous_ || hooked_) return;
-    hooked_ = this;
-    previous_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
-        form_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Win32Tray::TrayWindowProc)));
-    if (!previous_) hooked_ = nullptr;
+    window_.SetHook(this);
+    hooked_ = true;
 }
 
 // The icon comes with its tip, one round trip to the shell. A shell that was busy may have
@@ -98,11 +99,8 @@ void Win32Tray::TrayRemove() {
     KillTimer(form_, kResolutionTimer);
     data_.uFlags = 0;
     Shell_NotifyIconW(NIM_DELETE, &data_);
-    if (previous_) {
-        SetWindowLongPtrW(form_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous_));
-        previous_ = nullptr;
-    }
-    if (hooked_ == this) hooked_ = nullptr;
+    if (hooked_) window_.SetHook(nullptr);
+    hooked_ = false;
 }
 
 // The pop-up closes when the user clicks elsewhere only if its window is in front while it
@@ -115,38 +113,31 @@ void Win32Tray::ShowMenu() {
     PostMessageW(form_, WM_NULL, 0, 0);
 }
 
-LRESULT CALLBACK Win32Tray::TrayWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    Win32Tray* tray = hooked_;
-    if (!tray || tray->form_ != hwnd || !tray->previous_) {
-        return DefWindowProcW(hwnd, message, wParam, lParam);
+// The window's procedure guards against what a handler throws.
+bool Win32Tray::HookMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    result = 0;
+    if (message == kTrayCallbackMessage && (lParam == WM_LBUTTONUP || lParam == WM_RBUTTONUP)) {
+        if (logic_) logic_->TrayIcon_Click(lParam == WM_RBUTTONUP);
+        return true;
     }
-    const WNDPROC previous = tray->previous_;
-    try {
-        if (message == kTrayCallbackMessage && (lParam == WM_LBUTTONUP || lParam == WM_RBUTTONUP)) {
-            if (tray->logic_) tray->logic_->TrayIcon_Click(lParam == WM_RBUTTONUP);
-            return 0;
-        }
-        if (message == WM_TIMER && wParam == kRetryTimer) {
-            KillTimer(hwnd, kRetryTimer);
-            if (tray->logic_) tray->logic_->TrayRetry();
-            return 0;
-        }
-        // Any of these may come with a new resolution of the taskbar's monitor; they come in
-        // bursts, and are sent, often by the shell itself, which the icon's change must not
-        // call back into: the icon follows once they are over.
-        if (message == WM_DISPLAYCHANGE || message == WM_SETTINGCHANGE || message == WM_DPICHANGED) {
-            SetTimer(hwnd, kResolutionTimer, 250, nullptr);
-        } else if (message == WM_TIMER && wParam == kResolutionTimer) {
-            KillTimer(hwnd, kResolutionTimer);
-            tray->FollowResolution(true);
-            return 0;
-        }
-        // A restarted shell has forgotten the icon.
-        if (message == tray->taskbarCreated_ && tray->logic_) tray->logic_->TaskbarCreated();
-    } catch (...) {
-        return 0;
+    if (message == WM_TIMER && wParam == kRetryTimer) {
+        KillTimer(hwnd, kRetryTimer);
+        if (logic_) logic_->TrayRetry();
+        return true;
     }
-    return CallWindowProcW(previous, hwnd, message, wParam, lParam);
+    // Any of these may come with a new resolution of the taskbar's monitor; they come in
+    // bursts, and are sent, often by the shell itself, which the icon's change must not call
+    // back into: the icon follows once they are over.
+    if (message == WM_DISPLAYCHANGE || message == WM_SETTINGCHANGE || message == WM_DPICHANGED) {
+        SetTimer(hwnd, kResolutionTimer, 250, nullptr);
+    } else if (message == WM_TIMER && wParam == kResolutionTimer) {
+        KillTimer(hwnd, kResolutionTimer);
+        FollowResolution(true);
+        return true;
+    }
+    // A restarted shell has forgotten the icon.
+    if (message == taskbarCreated_ && logic_) logic_->TaskbarCreated();
+    return false;
 }
 
 }  // namespace tovik::win

@@ -7,15 +7,16 @@
 
 #include "app/MainForm.h"
 #include "platform/win32/Handles.h"
+#include "platform/win32/Window.h"
 
 namespace tovik::win {
 
 constexpr UINT kTrayCallbackMessage = 2025;
 
-class Win32Tray : public TrayIcon {
+class Win32Tray : public TrayIcon, public MessageHook {
 public:
     // form: the window that owns the icon; menu: the pop-up shown on a right click.
-    Win32Tray(HWND form, HMENU menu);
+    Win32Tray(Window& form, HMENU menu);
     ~Win32Tray() override;
     Win32Tray(const Win32Tray&) = delete;
     Win32Tray& operator=(const Win32Tray&) = delete;
@@ -28,20 +29,19 @@ public:
     void RetryLater(int delayMs) override;
     void ShowMenu() override;
 
+    // The hook on the window's messages.
+    bool HookMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                     LRESULT& result) override;
+
 private:
-    static LRESULT CALLBACK TrayWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     void FollowResolution(bool tellShell);
 
+    Window& window_;
     HWND form_;
     HMENU menu_;
     UniqueIcon icon_;  // the program's icon at the notification area's resolution
     int iconSize_ = 0;
-    WNDPROC previous_ = nullptr;
-    // The program has one icon, and its hook finds it here rather than in a window property:
-    // under Wine each reading of a property is a round trip to the server, and the hook reads
-    // it for every message the window gets. A property that could not be set would also have
-    // left every message to the default handling.
-    static inline Win32Tray* hooked_ = nullptr;
+    bool hooked_ = false;
     NOTIFYICONDATAW data_{};
     UINT taskbarCreated_;
     MainForm* logic_ = nullptr;

@@ -13,19 +13,6 @@ Window::~Window() {
     }
 }
 
-WNDPROC HookControl(HWND control, WNDPROC procedure, void* owner) {
-    const auto value = reinterpret_cast<LONG_PTR>(owner);
-    SetWindowLongPtrW(control, GWLP_USERDATA, value);
-    if (GetWindowLongPtrW(control, GWLP_USERDATA) != value) return nullptr;
-    return reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure)));
-}
-
-void UnhookControl(HWND control, WNDPROC own) {
-    SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(own));
-    SetWindowLongPtrW(control, GWLP_USERDATA, 0);
-}
-
 bool Window::RegisterClassOnce(const wchar_t* name, HBRUSH background, HICON icon, UINT style,
                                HICON smallIcon) {
     WNDCLASSEXW existing{};
@@ -76,6 +63,10 @@ LRESULT CALLBACK Window::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARA
         return TRUE;
     }
     try {
+        LRESULT result = 0;
+        if (window->hook_ && window->hook_->HookMessage(hwnd, message, wParam, lParam, result)) {
+            return result;
+        }
         return window->HandleMessage(message, wParam, lParam);
     } catch (...) {
         return DefWindowProcW(hwnd, message, wParam, lParam);

@@ -8,6 +8,16 @@
 
 namespace tovik::win {
 
+// Sees a window's messages before the window does; true when it handled one, with `result`.
+class MessageHook {
+public:
+    virtual bool HookMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                             LRESULT& result) = 0;
+
+protected:
+    ~MessageHook() = default;
+};
+
 class Window {
 public:
     Window() = default;
@@ -16,6 +26,9 @@ public:
     virtual ~Window();
 
     HWND Handle() const { return hwnd_; }
+    // The program's own windows need no procedure replaced to be hooked: theirs asks the hook
+    // first, for as long as it is set.
+    void SetHook(MessageHook* hook) { hook_ = hook; }
 
 protected:
     static bool RegisterClassOnce(const wchar_t* name, HBRUSH background, HICON icon = nullptr,
@@ -27,21 +40,8 @@ protected:
 private:
     static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     HWND hwnd_ = nullptr;
+    MessageHook* hook_ = nullptr;
 };
-
-// Hands a control's messages to `procedure` before the control's own, with `owner` kept in the
-// control's GWLP_USERDATA for ControlOwner. Returns the control's own procedure, to pass the
-// messages on to with CallWindowProcW, or null when the control could not be hooked. Unlike
-// SetWindowSubclass it costs a message nothing: comctl32 finds a window's subclasses in a
-// window property, and under Wine each reading of one is a round trip to the server, two for
-// every message the control gets.
-WNDPROC HookControl(HWND control, WNDPROC procedure, void* owner);
-template <typename Owner>
-Owner* ControlOwner(HWND control) {
-    return reinterpret_cast<Owner*>(GetWindowLongPtrW(control, GWLP_USERDATA));
-}
-// Gives a hooked control its own procedure back, as its last message (WM_NCDESTROY) comes.
-void UnhookControl(HWND control, WNDPROC own);
 
 // The client point packed in a mouse message (coordinates can be negative).
 inline POINT PointFrom(LPARAM lParam) {
