@@ -63,7 +63,10 @@ foreach(layer ${TOVIK_LAYERS})
   target_compile_options(${layer} PRIVATE ${size_flags})
 endforeach()
 target_compile_options(Tovik PRIVATE ${size_flags})
-set(size_link_flags -municode -static -s -Wl,--gc-sections -Wl,--no-insert-timestamp)
+# Terminal-server aware: on a Remote Desktop host Windows would otherwise give the program a
+# Windows folder of the user's own.
+set(size_link_flags -municode -static -s -Wl,--gc-sections -Wl,--no-insert-timestamp
+                    -Wl,--tsaware)
 target_link_options(Tovik PRIVATE ${size_link_flags})
 set_target_properties(Tovik PROPERTIES OUTPUT_NAME Tovik)
 

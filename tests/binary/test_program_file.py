@@ -40,7 +40,7 @@ class PeFile:
             "<HHIIIHH", d, pe + 4)
         opt = pe + 24
         self.magic = struct.unpack_from("<H", d, opt)[0]
-        self.subsystem = struct.unpack_from("<H", d, opt + 68)[0]
+        self.subsystem, self.dll_characteristics = struct.unpack_from("<HH", d, opt + 68)
         directories = opt + (96 if self.magic == 0x10B else 112)
         self.directories = [struct.unpack_from("<II", d, directories + 8 * i) for i in range(16)]
         self.sections = []
@@ -132,6 +132,9 @@ class ProgramFileChecks:
         self.assertEqual(self.pe.machine, self.machine)
         self.assertEqual(self.pe.magic, self.magic)
         self.assertEqual(self.pe.subsystem, 2, "Windows GUI subsystem")
+        # On a Remote Desktop host, Windows gives a program without the flag a Windows folder of
+        # the user's own, where Explorer is not.
+        self.assertTrue(self.pe.dll_characteristics & 0x8000, "terminal-server aware")
         self.assertEqual(self.pe.debug_sections, [], "the program file is stripped")
 
     def test_imports_only_system_dlls(self):

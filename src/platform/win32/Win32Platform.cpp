@@ -70,13 +70,20 @@ std::optional<std::string> DirectoryFrom(UINT (*query)(LPWSTR, UINT)) {
 }
 
 UINT SystemDirectoryQuery(LPWSTR buffer, UINT size) { return GetSystemDirectoryW(buffer, size); }
-UINT WindowsDirectoryQuery(LPWSTR buffer, UINT size) { return GetWindowsDirectoryW(buffer, size); }
+// The system's own Windows folder, where Explorer is, also on a Remote Desktop host, where a
+// program may be given a folder of the user's own instead.
+UINT WindowsDirectoryQuery(LPWSTR buffer, UINT size) {
+    return GetSystemWindowsDirectoryW(buffer, size);
+}
 
 // The program is named by its full path, so the system does not search for it: a program of
 // the same name in our own folder or the current one never runs in its place. A path with
-// blanks is quoted on the command line so that the program reads its arguments right.
+// blanks is quoted on the command line so that the program reads its arguments right. A program
+// started to be seen may come to the front, which Windows otherwise keeps for this one: it is
+// started suspended, given that right, and let run; so is the shell's own process, to which
+// an Explorer started this way usually hands its window.
 UniqueHandle StartProcess(std::string_view program, std::string_view arguments, int showStyle,
-                          DWORD creationFlags = 0) {
+                          DWORD creationFlags, bool toTheFront) {
     const std::wstring path = Widen(program);
     std::wstring line = path.find(L' ') == std::wstring::npos ? path : L'"' + path + L'"';
     line += Widen(arguments);
@@ -85,11 +92,20 @@ UniqueHandle StartProcess(std::string_view program, std::string_view arguments, 
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = static_cast<WORD>(showStyle);
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(path.c_str(), line.data(), nullptr, nullptr, FALSE, creationFlags, nullptr,
-                        nullptr, &startup, &process)) {
+    if (!CreateProcessW(path.c_str(), line.data(), nullptr, nullptr, FALSE,
+                        creationFlags | (toTheFront ? CREATE_SUSPENDED : 0), nullptr, nullptr,
+                        &startup, &process)) {
         return UniqueHandle();
     }
-    CloseHandle(process.hThread);
+    const UniqueHandle thread(process.hThread);
+    if (toTheFront) {
+        AllowSetForegroundWindow(process.dwProcessId);
+        DWORD shell = 0;
+        if (const HWND desktop = GetShellWindow(); desktop && GetWindowThreadProcessId(desktop, &shell)) {
+            AllowSetForegroundWindow(shell);
+        }
+        ResumeThread(thread.Get());
+    }
     return UniqueHandle(process.hProcess);
 }
 
@@ -362,12 +378,10 @@ bool Win32Platform::SetAttributes(std::string_view path, int attributes) {
     return SetFileAttributesW(Widen(path).c_str(), bits) != 0;
 }
 
-// What is started here is started to be seen (Explorer on a vault): it may take the
-// foreground, which Windows 11 otherwise keeps for this program.
+// What is started here is started to be seen (Explorer on a vault).
 bool Win32Platform::RunCommand(std::string_view program, std::string_view arguments,
                                int showStyle) {
-    AllowSetForegroundWindow(ASFW_ANY);
-    return static_cast<bool>(StartProcess(program, arguments, showStyle));
+    return static_cast<bool>(StartProcess(program, arguments, showStyle, 0, true));
 }
 
 // A program that outlives the wait is stopped, so that it cannot finish its work later behind
@@ -375,7 +389,8 @@ bool Win32Platform::RunCommand(std::string_view program, std::string_view argume
 std::optional<int> Win32Platform::RunCommandAndWait(std::string_view program,
                                                     std::string_view arguments, int showStyle,
                                                     int timeoutMs) {
-    const UniqueHandle process = StartProcess(program, arguments, showStyle, CREATE_NO_WINDOW);
+    const UniqueHandle process =
+        StartProcess(program, arguments, showStyle, CREATE_NO_WINDOW, false);
     if (!process) return std::nullopt;
     const DWORD limit = static_cast<DWORD>(std::max(timeoutMs, 0));
     const DWORD stopTime = std::min(kTimeToStopMs, limit / 2);
