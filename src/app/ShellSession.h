@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "platform/Platform.h"
@@ -15,8 +16,15 @@ inline constexpr std::string_view kStartedAsShellUser = "/shelluser";
 
 enum class SessionVerdict { StartHere, StartAsShellUser, CannotStart };
 
-SessionVerdict JudgeSession(std::optional<std::uint64_t> own, std::optional<std::uint64_t> shell,
-                            bool startedAsShellUser);
+// What the program knows of its own rights and of the shell's process.
+struct SessionFacts {
+    std::optional<std::uint64_t> own;
+    ShellProcess shell;
+    std::optional<std::string> ownUser;  // asked only where the shell's rights cannot be read
+    bool elevated = false;
+};
+
+SessionVerdict JudgeSession(const SessionFacts& facts, bool startedAsShellUser);
 
 // Runs before anything else: false when this copy must end now, having started the program
 // again as the shell's user or said why it cannot run. arguments: this copy's command line

@@ -62,6 +62,14 @@ struct DiskQuestion {
     std::function<void()> ask;
 };
 
+// The desktop's shell process as the program can see it: whether one runs, its logon session
+// when its rights can be read, and the user it runs as (a SID) when the system names it.
+struct ShellProcess {
+    bool runs = false;
+    std::optional<std::uint64_t> logonSession;
+    std::optional<std::string> user;
+};
+
 // How the shell's delete ended: done as far as it knows, stopped by the user (No to its
 // question, Cancel in one of its error boxes), or failed.
 enum class ShellDeleteOutcome { Finished, Aborted, Failed };
@@ -143,13 +151,20 @@ public:
     // A modal message box; returns the button pressed, kNoAnswer when it could not be shown.
     virtual int ShowMessage(std::string_view text, std::string_view title, int flags) = 0;
 
-    // Drive letters belong to a logon session. The one of the program's own rights, and the
-    // one of the shell's process; nullopt when it cannot be read (for the shell: none runs).
+    // Drive letters belong to a logon session. The one of the program's own rights; nullopt
+    // when it cannot be read.
     virtual std::optional<std::uint64_t> OwnLogonSession() = 0;
-    virtual std::optional<std::uint64_t> ShellLogonSession() = 0;
+    virtual ShellProcess Shell() = 0;
+    // The program's own user (a SID), and whether it runs with the full rights of an
+    // administrator that UAC elevated.
+    virtual std::optional<std::string> OwnUser() = 0;
+    virtual bool OwnRightsElevated() = 0;
     // Starts this program again with the arguments, as the shell's user and with the shell's
     // rights, and returns at once; false when it could not be started.
     virtual bool StartAsShellUser(std::string_view arguments) = 0;
+    // Asks the shell to start this program with the arguments in its own process, as its user
+    // and unelevated; false when the shell could not be asked.
+    virtual bool StartThroughShell(std::string_view arguments) = 0;
     // Whether the letter is one of the user's network drives, connected or only remembered
     // (a disconnected one has no device, so DriveTarget finds nothing there); nullopt when the
     // system cannot say.

@@ -433,9 +433,25 @@ std::optional<std::uint64_t> FakePlatform::OwnLogonSession() {
     return ownSession;
 }
 
-std::optional<std::uint64_t> FakePlatform::ShellLogonSession() {
-    if (Fails("ShellLogonSession", "")) return std::nullopt;
-    return shellSession;
+ShellProcess FakePlatform::Shell() {
+    if (Fails("Shell", "")) return {shell.runs, std::nullopt, std::nullopt};
+    return shell;
+}
+
+std::optional<std::string> FakePlatform::OwnUser() {
+    if (Fails("OwnUser", "")) return std::nullopt;
+    return ownUser;
+}
+
+bool FakePlatform::OwnRightsElevated() {
+    calls.push_back("OwnRightsElevated ");
+    return elevated;
+}
+
+bool FakePlatform::StartThroughShell(std::string_view arguments) {
+    if (Fails("StartThroughShell", arguments)) return false;
+    startsAsShellUser.emplace_back(arguments);
+    return true;
 }
 
 bool FakePlatform::StartAsShellUser(std::string_view arguments) {

@@ -77,10 +77,12 @@ public:
     // question); nullopt: it deletes everything.
     std::optional<std::size_t> shellDeleteStopsAfter;
     // The user's session: the logon sessions of the program and of the shell (nullopt: cannot
-    // be read), the arguments of every start as the shell's user, and the letters of the
-    // user's network drives, connected or remembered.
+    // be read), their users, the arguments of every start as the shell's user, and the letters
+    // of the user's network drives, connected or remembered.
     std::optional<std::uint64_t> ownSession = 7;
-    std::optional<std::uint64_t> shellSession = 7;
+    ShellProcess shell{true, 7, std::nullopt};
+    std::optional<std::string> ownUser = std::string("S-1-5-21-1-1001");
+    bool elevated = false;
     std::vector<std::string> startsAsShellUser;
     std::set<char> networkLetters;
 
@@ -132,8 +134,11 @@ public:
     void TellShell(ShellChange change, std::string_view path) override;
     int ShowMessage(std::string_view text, std::string_view title, int flags) override;
     std::optional<std::uint64_t> OwnLogonSession() override;
-    std::optional<std::uint64_t> ShellLogonSession() override;
+    ShellProcess Shell() override;
+    std::optional<std::string> OwnUser() override;
+    bool OwnRightsElevated() override;
     bool StartAsShellUser(std::string_view arguments) override;
+    bool StartThroughShell(std::string_view arguments) override;
     std::optional<bool> NetworkDriveLetter(char letter) override;
 
 private:

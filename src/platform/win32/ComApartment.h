@@ -14,6 +14,13 @@ public:
 
     // Once per run; later calls do nothing. False when COM could not be started.
     bool Enter();
+    // A function of COM's, once it has started; null before.
+    template <typename Function>
+    Function Find(const char* name) const {
+        return uninitialize_ ? reinterpret_cast<Function>(
+                                   reinterpret_cast<void*>(GetProcAddress(ole32_, name)))
+                             : nullptr;
+    }
 
 private:
     HMODULE ole32_ = nullptr;

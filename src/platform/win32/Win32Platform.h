@@ -53,8 +53,11 @@ public:
 
     // The user's session (UserSession.cpp).
     std::optional<std::uint64_t> OwnLogonSession() override;
-    std::optional<std::uint64_t> ShellLogonSession() override;
+    ShellProcess Shell() override;
+    std::optional<std::string> OwnUser() override;
+    bool OwnRightsElevated() override;
     bool StartAsShellUser(std::string_view arguments) override;
+    bool StartThroughShell(std::string_view arguments) override;
     std::optional<bool> NetworkDriveLetter(char letter) override;
 
 private:
