@@ -96,6 +96,9 @@ public:
     virtual bool MakeFolder(std::string_view path) = 0;
     // Removes an empty folder.
     virtual bool RemoveFolder(std::string_view path) = 0;
+    // Removes the folder and everything below it that can be removed, read-only or not; a link
+    // to another folder is removed, never followed. False when anything stays.
+    virtual bool RemoveTree(std::string_view path) = 0;
     // How many files and folders can be seen below the folder, at every depth: a folder below
     // it that cannot be listed counts as itself alone. nullopt when the folder itself cannot be
     // listed. The thread keeps answering meanwhile (see Waiting).

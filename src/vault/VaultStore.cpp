@@ -18,6 +18,10 @@ std::string Join(std::string_view a, std::string_view b) {
     out += b;
     return out;
 }
+
+// A vault's files lie deeper under the partition than under the vault's letter, and a path that
+// fits there may pass MAX_PATH here: the system takes a longer one only in this form.
+std::string LongPath(std::string_view path) { return Join("\\\\?\\", path); }
 }  // namespace
 
 // Every line ends in CR LF; WriteTextFile adds the last one.
@@ -160,7 +164,7 @@ void TakeAwayEmptyRecycled(Platform& platform, std::string_view partition) {
     const std::string recycled = Join(partition, kRecycled);
     const std::string ini = recycled + "\\desktop.ini";
     const std::string text = std::string(kMarkerDesktopIni) + "\r\n";
-    if (platform.CountEntries(recycled) != 1u) return;
+    if (platform.CountEntries(LongPath(recycled)) != 1u) return;
     if (platform.Attributes(ini) != (kHidden | kSystem)) return;
     if (platform.ReadSmallFile(ini, text.size()) != text) return;
     if (!platform.SetAttributes(ini, 0)) return;
@@ -179,14 +183,22 @@ void TakeAwayEmptyRecycled(Platform& platform, std::string_view partition) {
 // cannot be listed counts the same before and after, so it alone is never taken for a loss.
 DeleteResult DeleteVault(Platform& platform, std::string_view partition) {
     const std::string root = VaultRoot(partition);
-    const auto before = platform.CountEntries(root);
+    const auto before = platform.CountEntries(LongPath(root));
     const ShellDeleteOutcome outcome = platform.ShellDelete(root);
+    // The shell leaves a path it cannot take (one past MAX_PATH, which fits under the vault's
+    // letter). Once it has taken something, the user has confirmed the whole vault's end to it
+    // too, so what it left goes now, unless the user stopped it.
+    if (outcome != ShellDeleteOutcome::Aborted && platform.Attributes(root) != kNothingThere &&
+        before && platform.CountEntries(LongPath(root)) < before) {
+        platform.RemoveTree(LongPath(root));
+    }
     const auto after = platform.Attributes(root);
     if (after && *after == kNothingThere) {
         TakeAwayEmptyRecycled(platform, partition);
         return DeleteResult::Deleted;
     }
-    if (outcome == ShellDeleteOutcome::Aborted && before && platform.CountEntries(root) == before) {
+    if (outcome == ShellDeleteOutcome::Aborted && before &&
+        platform.CountEntries(LongPath(root)) == before) {
         return DeleteResult::Declined;
     }
     return DeleteResult::Incomplete;

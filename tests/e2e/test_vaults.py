@@ -166,6 +166,23 @@ class VaultTest(TovikTest):
                                                                   "Recycled"])
         self.assertTrue(tovik.no_message_box(500))
 
+    # 250 characters under the vault's letter are 265 under the partition, past MAX_PATH.
+    def test_a_vault_with_a_path_longer_than_max_path_under_its_partition_is_deleted_whole(self):
+        def deep(the_scene):
+            vault_with_files(the_scene)
+            folder = the_scene.path("d") / "Recycled" / "Tovik" / "我的Tovik" / ("a" * 120)
+            folder.mkdir()
+            name = "b" * (250 - len("F:\\我的Tovik\\") - 121 - 1 - 4) + ".txt"
+            (folder / name).write_text("deep")
+
+        tovik = self.start(prepare=deep)
+        tovik.command(DELETE)
+        tovik.answer("是(Y)")
+        confirm = tovik.wait("确认删除文件夹")
+        tovik.press(confirm, "是(Y)")
+        self.assertIsNone(tovik.row_or_box(0, "  未创建"))
+        self.assertFalse(tovik.file("d").exists())
+
     def test_the_shells_confirmation_declined_keeps_the_vault(self):
         tovik = self.start()
         tovik.command(DELETE)

@@ -37,6 +37,12 @@ std::string Lower(std::string_view text) {
     return out;
 }
 
+std::size_t Utf16Length(std::string_view utf8) {
+    return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
 std::string ParentOf(const std::string& path) {
     const auto slash = path.rfind('\\');
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
@@ -194,16 +200,28 @@ bool FakePlatform::RemoveFolder(std::string_view path) {
     return true;
 }
 
+// As the system lists: a path of MAX_PATH (260) or more is seen only in its \\?\ form.
+bool FakePlatform::RemoveTree(std::string_view path) {
+    if (Fails("RemoveTree", path)) return false;
+    if (path.starts_with("\\\\?\\")) path.remove_prefix(4);
+    for (const std::string& key : Below(std::string(path))) entries_.erase(key);
+    return entries_.erase(Lower(path)) == 1;
+}
+
 std::optional<std::uint64_t> FakePlatform::CountEntries(std::string_view path) {
+    if (Fails("CountEntries", path)) return std::nullopt;
+    constexpr std::string_view kLong = "\\\\?\\";
+    const bool longForm = path.starts_with(kLong);
+    if (longForm) path.remove_prefix(kLong.size());
     const Entry* entry = Find(std::string(path));
-    if (Fails("CountEntries", path) || !entry || !entry->folder) return std::nullopt;
+    if (!entry || !entry->folder) return std::nullopt;
     if (unlistable.count(Lower(path))) return std::nullopt;
     Wait();
     std::size_t seen = 0;
     for (const std::string& key : Below(std::string(path))) {
         seen += std::none_of(unlistable.begin(), unlistable.end(), [&](const std::string& folder) {
             return key.starts_with(folder + "\\");
-        });
+        }) && (longForm || Utf16Length(key) < 260);
     }
     return seen;
 }
@@ -402,13 +420,19 @@ ShellDeleteOutcome FakePlatform::ShellDelete(std::string_view path) {
     std::vector<std::string> doomed = Below(std::string(path));
     doomed.push_back(Lower(path));
     std::size_t taken = 0;
+    bool skipped = false;
     for (const std::string& key : doomed) {
         if (shellDeleteStopsAfter && taken == *shellDeleteStopsAfter) {
             return ShellDeleteOutcome::Aborted;
         }
+        // The shell takes no path of MAX_PATH or more, nor a folder that still holds one.
+        if (Utf16Length(key) >= 260 || !Below(key).empty()) {
+            skipped = true;
+            continue;
+        }
         taken += entries_.erase(key);
     }
-    return ShellDeleteOutcome::Finished;
+    return skipped ? ShellDeleteOutcome::Failed : ShellDeleteOutcome::Finished;
 }
 
 void FakePlatform::TellShell(ShellChange change, std::string_view path) {

@@ -197,6 +197,23 @@ TEST_F(VaultStoreTest, DeleteHandsTheShellTheVaultRootAndTellsADeclineFromAStop)
         EXPECT_EQ(disk.Find("D:\\Recycled\\desktop.ini")->bytes, ini.bytes) << what;
         EXPECT_EQ(disk.Find("D:\\Recycled\\desktop.ini")->attributes, ini.attributes) << what;
     }
+    // A file whose path fits under the vault's letter but passes MAX_PATH under the partition
+    // is counted too: a stop that took it is no decline.
+    {
+        test::FakePlatform disk;
+        disk.AddDrive('D', kDriveFixed);
+        CreateVault(disk, "D:");
+        std::string deep = "D:\\Recycled\\Tovik\\我的Tovik";
+        disk.AddFolder(deep += "\\" + std::string(120, 'a'));
+        disk.AddFolder(deep += "\\" + std::string(100, 'b'));
+        disk.AddFile(deep + "\\" + std::string(20, 'c') + ".txt", "deep");
+        disk.shellDeleteStopsAfter = 1;
+        EXPECT_EQ(DeleteVault(disk, "D:"), DeleteResult::Incomplete);
+        // The shell itself takes no such path: what it left goes after it.
+        disk.shellDeleteStopsAfter.reset();
+        EXPECT_EQ(DeleteVault(disk, "D:"), DeleteResult::Deleted);
+        EXPECT_TRUE(disk.Tree().empty());
+    }
     // A folder that cannot be listed is no loss by itself: a No leaves the same count.
     for (const Case& c : {Case{0, DeleteResult::Declined}, Case{3, DeleteResult::Incomplete}}) {
         test::FakePlatform disk;

@@ -276,6 +276,44 @@ bool Win32Platform::RemoveFolder(std::string_view path) {
     return RemoveDirectoryW(Widen(path).c_str()) != 0;
 }
 
+// Folders are emptied before they go, deepest first; the folder's own entries are listed again
+// until none is left that will go.
+bool Win32Platform::RemoveTree(std::string_view path) {
+    std::vector<std::pair<std::wstring, bool>> pending{{Widen(path), false}};  // folder, listed
+    bool whole = true;
+    while (!pending.empty()) {
+        auto& [folder, listed] = pending.back();
+        if (listed) {
+            SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
+            whole = RemoveDirectoryW(folder.c_str()) && whole;
+            pending.pop_back();
+            continue;
+        }
+        listed = true;
+        const std::wstring parent = folder;
+        WIN32_FIND_DATAW data;
+        UniqueFind find(FindFirstFileW((parent + L"\\*").c_str(), &data));
+        if (!find) continue;
+        do {
+            const std::wstring_view name = data.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring child = parent + L'\\' + data.cFileName;
+            const DWORD attributes = data.dwFileAttributes;
+            if ((attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+                pending.emplace_back(child, false);
+                continue;
+            }
+            SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            const bool removed = (attributes & FILE_ATTRIBUTE_DIRECTORY)
+                                     ? RemoveDirectoryW(child.c_str())
+                                     : DeleteFileW(child.c_str());
+            whole = removed && whole;
+        } while (FindNextFileW(find.Get(), &data));
+    }
+    return whole;
+}
+
 // A vault of a hundred thousand files on a slow disk takes seconds to list: a thread of its
 // own lists it while this one keeps the windows answering. Without that thread, it is listed
 // here.

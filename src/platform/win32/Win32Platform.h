@@ -26,6 +26,7 @@ public:
     std::optional<int> Attributes(std::string_view path) override;
     bool MakeFolder(std::string_view path) override;
     bool RemoveFolder(std::string_view path) override;
+    bool RemoveTree(std::string_view path) override;
     std::optional<std::uint64_t> CountEntries(std::string_view path) override;
     bool WriteTextFile(std::string_view path, std::string_view text) override;
     bool MoveFileReplacing(std::string_view source, std::string_view target) override;
