@@ -45,7 +45,7 @@ target_include_directories(Tovik PRIVATE src res ${TOVIK_GENERATED})
 target_compile_definitions(Tovik PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN
                                          _WIN32_WINNT=0x0601 WINVER=0x0601 _WIN32_IE=0x0800)
 target_link_libraries(Tovik PRIVATE tovik_app comctl32 shell32 gdi32 user32 advapi32
-                                            kernel32 uuid)
+                                            kernel32)
 
 # Two builds of the same sources give the same bytes, wherever they are built: no build folder
 # in the file's text, no time stamp in its header. The program asks no object its type

@@ -1,5 +1,9 @@
 // The platform's questions about the user's session: whose logon session the program and the
 // shell run in, starting the program again as the shell's user, and the user's network drives.
+// The shell's class and service identifiers are defined here, from the headers, rather than
+// taken from a library that holds every identifier there is.
+#include <initguid.h>
+// initguid first
 #include <exdisp.h>
 #include <sddl.h>
 #include <shldisp.h>
