@@ -154,41 +154,39 @@ std::atomic<long> questionsOut{0};
 // One batch of questions, shared by the window's thread and the pool's threads that ask them;
 // the last of them to let go of it frees it.
 struct Asking {
-    struct Item {
-        Asking* batch;
-        std::size_t index;
-    };
     explicit Asking(std::vector<DiskQuestion> asked)
-        : questions(std::move(asked)), answered(questions.size()), items(questions.size()) {}
+        : questions(std::move(asked)), answered(questions.size()) {}
     void Release() {
         if (--holders == 0) delete this;
     }
 
     std::vector<DiskQuestion> questions;
     std::vector<std::atomic<bool>> answered;
-    std::vector<Item> items;
+    std::atomic<std::size_t> next{0};
     std::atomic<long> left{0};
     std::atomic<long> holders{1};
     UniqueHandle done;
 };
 
-void AskOne(Asking::Item& item) {
-    Asking* batch = item.batch;
-    try {
-        batch->questions[item.index].ask();
-        batch->answered[item.index] = true;
-    } catch (...) {
+// Takes the batch's questions in turn until none is left.
+void AskInTurn(Asking* batch) {
+    for (std::size_t i = batch->next++; i < batch->questions.size(); i = batch->next++) {
+        try {
+            batch->questions[i].ask();
+            batch->answered[i] = true;
+        } catch (...) {
+        }
+        --questionsOut;
+        if (--batch->left == 0) SetEvent(batch->done.Get());
     }
-    --questionsOut;
-    if (--batch->left == 0) SetEvent(batch->done.Get());
     batch->Release();
 }
 
-// A question may wait for a disk for a long time: the pool is told so, and gives the others a
-// thread of their own meanwhile.
-void CALLBACK AskOnPool(PTP_CALLBACK_INSTANCE instance, void* context) {
+// A question may wait for a disk for a long time: the pool is told so, and gives other work a
+// thread meanwhile.
+void CALLBACK AskOnPool(PTP_CALLBACK_INSTANCE instance, void* batch) {
     CallbackMayRunLong(instance);
-    AskOne(*static_cast<Asking::Item*>(context));
+    AskInTurn(static_cast<Asking*>(batch));
 }
 
 // A program that outlives its time is stopped, and its end is waited for within that time.
@@ -447,21 +445,23 @@ std::optional<int> Win32Platform::RunCommandAndWait(std::string_view program,
     return static_cast<int>(code);
 }
 
-// The system's thread pool asks, one question a work item, so that a partition that hangs holds
-// up none of the others; its threads outlive the batch, so that the next one starts at once.
-// Without an event to wait on, or where the pool takes no more work, the question is asked
+// A few of the system's pool threads take the questions in turn: quick answers cost one thread
+// what they cost here, and a partition that hangs holds one of them while the others go on
+// with the rest. The pool's threads outlive the batch, so that the next one starts at once.
+// Without an event to wait on, or where the pool takes no more work, the questions are asked
 // here.
 std::vector<bool> Win32Platform::AskAside(std::vector<DiskQuestion> questions, int timeoutMs) {
+    constexpr std::size_t kAskers = 4;
     auto* batch = new Asking(std::move(questions));
     const std::size_t count = batch->questions.size();
+    const std::size_t askers = std::min(count, kAskers);
     batch->done.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     batch->left = static_cast<long>(count);
-    batch->holders = static_cast<long>(count) + 1;
-    for (std::size_t i = 0; i < count; ++i) {
-        batch->items[i] = {batch, i};
-        ++questionsOut;
-        if (!batch->done || !TrySubmitThreadpoolCallback(AskOnPool, &batch->items[i], nullptr)) {
-            AskOne(batch->items[i]);
+    batch->holders = static_cast<long>(askers) + 1;
+    questionsOut += static_cast<long>(count);
+    for (std::size_t i = 0; i < askers; ++i) {
+        if (!batch->done || !TrySubmitThreadpoolCallback(AskOnPool, batch, nullptr)) {
+            AskInTurn(batch);
         }
     }
     if (batch->left > 0) {
