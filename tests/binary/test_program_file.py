@@ -183,8 +183,10 @@ class I686ProgramFile(ProgramFileChecks, unittest.TestCase):
     magic = 0x10B    # PE32
 
 
+    # 199 KiB until the program waited as Windows waits (the busy state, the questions asked off
+    # the window's thread), knew every shape of elevation and deleted long paths: 17 KiB more.
     def test_stays_small(self):
-        self.assertLessEqual(len(self.pe.data), 199 * 1024)
+        self.assertLessEqual(len(self.pe.data), 217 * 1024)
 
 
 class X86_64ProgramFile(ProgramFileChecks, unittest.TestCase):
