@@ -49,8 +49,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     HWND window = CreateWindowExW(0, L"Floor", L"Floor", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
                                   CW_USEDEFAULT, CW_USEDEFAULT, 272, 220, nullptr, nullptr,
                                   instance, nullptr);
-    HWND list = CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", L"", WS_CHILD | WS_VISIBLE | kListStyle,
-                                64, 8, 193, 146, window, nullptr, instance, nullptr);
+    HWND list =
+        CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", L"", WS_CHILD | WS_VISIBLE | kListStyle, 64,
+                        8, 193, 146, window, nullptr, instance, nullptr);
     TOVIK_MARK("window");
 #ifdef FLOOR_WITH_LIBRARIES
     LOGFONTW face{};

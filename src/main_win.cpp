@@ -88,10 +88,10 @@ int Run(int showCommand, PCWSTR commandLine) {
 void RestrictLibrarySearch() {
     using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
     const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    const FARPROC setDefault = kernel ? GetProcAddress(kernel, "SetDefaultDllDirectories") : nullptr;
-    if (!setDefault ||
-        !reinterpret_cast<SetDefaultDllDirectoriesFunction>(reinterpret_cast<void*>(setDefault))(
-            LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+    const FARPROC setDefault =
+        kernel ? GetProcAddress(kernel, "SetDefaultDllDirectories") : nullptr;
+    if (!setDefault || !reinterpret_cast<SetDefaultDllDirectoriesFunction>(
+                           reinterpret_cast<void*>(setDefault))(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
         SetDllDirectoryW(L"");
     }
 }

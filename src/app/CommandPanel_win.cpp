@@ -297,7 +297,9 @@ LRESULT CommandPanel::ButtonMessage(HWND hwnd, int index, UINT message, WPARAM w
             }
             break;
         }
-        case WM_NCDESTROY: RemoveWindowSubclass(hwnd, ButtonProc, static_cast<UINT_PTR>(index)); break;
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(hwnd, ButtonProc, static_cast<UINT_PTR>(index));
+            break;
         default: break;
     }
     return Pass(hwnd, message, wParam, lParam);
@@ -307,8 +309,8 @@ LRESULT CommandPanel::ButtonMessage(HWND hwnd, int index, UINT message, WPARAM w
 LRESULT CALLBACK CommandPanel::ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
                                           UINT_PTR index, DWORD_PTR panel) {
     try {
-        return reinterpret_cast<CommandPanel*>(panel)->ButtonMessage(
-            hwnd, static_cast<int>(index), message, wParam, lParam);
+        return reinterpret_cast<CommandPanel*>(panel)->ButtonMessage(hwnd, static_cast<int>(index),
+                                                                     message, wParam, lParam);
     } catch (...) {
         return Pass(hwnd, message, wParam, lParam);
     }

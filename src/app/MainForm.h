@@ -59,7 +59,7 @@ public:
     virtual ~FormView() = default;
     virtual bool ModalOpen() = 0;
     virtual void BringModalToFront() = 0;
-    virtual void ShowNormal() = 0;  // window state normal, visible, focus
+    virtual void ShowNormal() = 0;     // window state normal, visible, focus
     virtual void ShowMinimized() = 0;  // on the taskbar, not activated
     virtual bool IsMinimized() = 0;
     virtual bool IsHidden() = 0;
@@ -161,7 +161,7 @@ private:
     struct Question;
     std::vector<PartitionLook> looks_;
     std::unique_ptr<Question[]> questions_;
-    bool trayIcon_ = false;         // the shell shows our icon
+    bool trayIcon_ = false;  // the shell shows our icon
     int trayRetries_ = 0;
 };
 

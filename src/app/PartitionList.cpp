@@ -36,7 +36,9 @@ PartitionLook LookAtPartition(Platform& platform, std::string_view partition) {
 std::string PartitionRow(const PartitionTable& table, int n, const PartitionLook& look) {
     const std::string& name = table.PartitionNames[n - 1];
     std::string row = name + look.freeSpace;
-    if (!table.VaultOpen[n - 1]) return row.append(look.hasVault ? text::kVaultClosed : text::kNoVault);
+    if (!table.VaultOpen[n - 1]) {
+        return row.append(look.hasVault ? text::kVaultClosed : text::kNoVault);
+    }
     return row.append(look.hasVault ? text::kVaultOpen : text::kNoVaultButOpen)
         .append(name)
         .append(text::kMappedTo)

@@ -114,7 +114,8 @@ void Win32Tray::ShowMenu() {
 }
 
 // The window's procedure guards against what a handler throws.
-bool Win32Tray::HookMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+bool Win32Tray::HookMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                            LRESULT& result) {
     result = 0;
     if (message == kTrayCallbackMessage && (lParam == WM_LBUTTONUP || lParam == WM_RBUTTONUP)) {
         if (logic_) logic_->TrayIcon_Click(lParam == WM_RBUTTONUP);

@@ -200,7 +200,8 @@ bool ForgetLetterIfGone(Platform& platform, PartitionTable& table, int n) {
     const char letter = LetterOf(table.MappedLetters[n - 1]);
     if (MapsToVault(platform, letter, table.PartitionNames[n - 1]) != false) return false;
     table.VaultOpen[n - 1] = false;
-    table.MappedLetters[n - 1] = std::string(" ") + static_cast<char>(table.ReservedLetter(n)) + ": ";
+    table.MappedLetters[n - 1] =
+        std::string(" ") + static_cast<char>(table.ReservedLetter(n)) + ": ";
     return true;
 }
 

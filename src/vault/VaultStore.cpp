@@ -138,8 +138,7 @@ bool CreateVault(Platform& platform, std::string_view partition) {
     const std::string inner = VaultInnerFolder(partition);
 
     Creation made(platform);
-    const bool whole = MakeRecycled(made, recycled) && made.Folder(root) &&
-                       made.Folder(storage) &&
+    const bool whole = MakeRecycled(made, recycled) && made.Folder(root) && made.Folder(storage) &&
                        made.File(Join(storage, "\\Desktop.ini"), kStorageDesktopIni) &&
                        made.Attributes(storage, kSystem) && made.Folder(inner) &&
                        made.File(Join(inner, "\\Desktop.ini"), kMarkerDesktopIni) &&
@@ -173,7 +172,8 @@ void TakeAwayEmptyRecycled(Platform& platform, std::string_view partition) {
         return;
     }
     if (platform.RemoveFolder(recycled)) return;
-    if (platform.WriteTextFile(ini, kMarkerDesktopIni)) platform.SetAttributes(ini, kHidden | kSystem);
+    if (platform.WriteTextFile(ini, kMarkerDesktopIni))
+        platform.SetAttributes(ini, kHidden | kSystem);
 }
 }  // namespace
 

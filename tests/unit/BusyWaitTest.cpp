@@ -1,10 +1,10 @@
-#include "platform/BusyWait.h"
-
 #include <gtest/gtest.h>
 
 #include <deque>
 #include <string>
 #include <vector>
+
+#include "platform/BusyWait.h"
 
 namespace tovik {
 namespace {
@@ -75,15 +75,21 @@ using Log = std::vector<std::string>;
 TEST(BusyWait, DropsInputHandsOnEverythingElseAndGivesTheWindowsBackBeforeTheQuit) {
     FakeThread thread;
     thread.script = {
-        {10, Woken::Message,
-         {{"key", true}, {"apartment's private message"}, {"touch", true}, {"timer"}, {"", false, 3},
+        {10,
+         Woken::Message,
+         {{"key", true},
+          {"apartment's private message"},
+          {"touch", true},
+          {"timer"},
+          {"", false, 3},
           {"paint"}}},
         {10, Woken::Done, {{"key typed at the end", true}}},
     };
     EXPECT_TRUE(WaitBusy(thread, 10'000));
-    EXPECT_EQ(thread.log, (Log{"disable", "drop key", "drop touch", "dispatch apartment's private message",
-                               "dispatch timer", "dispatch paint", "drop key typed at the end",
-                               "enable", "post quit 3"}));
+    EXPECT_EQ(thread.log,
+              (Log{"disable", "drop key", "drop touch", "dispatch apartment's private message",
+                   "dispatch timer", "dispatch paint", "drop key typed at the end", "enable",
+                   "post quit 3"}));
     EXPECT_TRUE(thread.queue.empty());
 }
 
@@ -111,7 +117,8 @@ TEST(BusyWait, TheWaitCursorShowsOnlyAfterAMomentAndTheWaitEndsOnTimeOrFailure) 
         thread.script = c.script;
         EXPECT_EQ(WaitBusy(thread, c.timeoutMs), c.done) << c.log.size();
         EXPECT_EQ(thread.log, c.log);
-        EXPECT_EQ(thread.sleeps.front(), kWaitCursorAfterMs) << "the first sleep ends at the moment";
+        EXPECT_EQ(thread.sleeps.front(), kWaitCursorAfterMs)
+            << "the first sleep ends at the moment";
     }
 }
 

@@ -54,9 +54,11 @@ TEST_F(DriveMappingTest, OpenAndCloseRunTheJoinedCommandLines) {
     EXPECT_FALSE(table.VaultOpen[1]);
     EXPECT_TRUE(platform.messages.empty());
     // The shell hears of the letter once the system has confirmed it, before Explorer starts.
-    EXPECT_EQ(platform.shellTold, (std::vector<std::string>{"drive added G:\\", "drive removed G:\\"}));
+    EXPECT_EQ(platform.shellTold,
+              (std::vector<std::string>{"drive added G:\\", "drive removed G:\\"}));
     const auto at = [&](const std::string& call) {
-        return std::find(platform.calls.begin(), platform.calls.end(), call) - platform.calls.begin();
+        return std::find(platform.calls.begin(), platform.calls.end(), call) -
+               platform.calls.begin();
     };
     EXPECT_LT(at("DriveTarget G"), at("TellShell drive added G:\\"));
     EXPECT_LT(at("TellShell drive added G:\\"), at("RunCommand C:\\WINDOWS\\Explorer.exe   G: "));

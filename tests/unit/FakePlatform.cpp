@@ -113,8 +113,9 @@ bool FakePlatform::Fails(const std::string& operation, std::string_view argument
 bool FakePlatform::DrivePresent(std::string_view path) const {
     if (path.size() < 2 || path[1] != ':') return false;
     const char letter = static_cast<char>(Lower(path.substr(0, 1))[0] - 'a' + 'A');
-    return mappings.count(letter) || std::any_of(drives.begin(), drives.end(),
-                                                 [&](const Drive& d) { return d.letter == letter; });
+    return mappings.count(letter) || std::any_of(drives.begin(), drives.end(), [&](const Drive& d) {
+               return d.letter == letter;
+           });
 }
 
 bool FakePlatform::DriveReadable(std::string_view path) const {
@@ -186,9 +187,8 @@ std::vector<std::string> FakePlatform::Below(const std::string& folder) const {
     for (const auto& [key, entry] : entries_) {
         if (key.rfind(prefix, 0) == 0) below.push_back(key);
     }
-    std::sort(below.begin(), below.end(), [](const std::string& a, const std::string& b) {
-        return a.size() > b.size();
-    });
+    std::sort(below.begin(), below.end(),
+              [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
     return below;
 }
 
@@ -219,9 +219,10 @@ std::optional<std::uint64_t> FakePlatform::CountEntries(std::string_view path) {
     Wait();
     std::size_t seen = 0;
     for (const std::string& key : Below(std::string(path))) {
-        seen += std::none_of(unlistable.begin(), unlistable.end(), [&](const std::string& folder) {
-            return key.starts_with(folder + "\\");
-        }) && (longForm || Utf16Length(key) < 260);
+        seen += std::none_of(
+                    unlistable.begin(), unlistable.end(),
+                    [&](const std::string& folder) { return key.starts_with(folder + "\\"); }) &&
+                (longForm || Utf16Length(key) < 260);
     }
     return seen;
 }

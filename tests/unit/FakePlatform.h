@@ -70,7 +70,7 @@ public:
     std::vector<int> timeouts;  // of every waited command, in order
     // The clock: a waited command takes 20 ms, one that hangs all of its time.
     std::uint32_t clock = 0;
-    std::deque<int> answers;    // message box answers, kIdOk when empty
+    std::deque<int> answers;  // message box answers, kIdOk when empty
     // Bytes each drive can still take; a write that does not fit leaves what fitted and fails.
     std::map<char, std::size_t> spaceLeft;
     // The shell's delete: how many entries it takes before the user stops it (0: a No to its
@@ -101,7 +101,6 @@ public:
     std::vector<Message> messages;
     std::vector<std::string> shellDeletes;
     std::vector<std::string> shellTold;  // "drive added G:\\", "drive removed G:\\", "folder ..."
-
 
     bool AnotherInstanceRunning() override;
     std::optional<std::vector<Drive>> Drives() override;

@@ -74,9 +74,9 @@ protected:
 TEST_F(MainFormTest, StartUpHooksTheTrayListsThePartitionsAndSelectsTheFirst) {
     EXPECT_EQ(platform.calls[0], "TrayHook");
     EXPECT_EQ(platform.calls[1], "DriveLetters ");
-    EXPECT_EQ(std::vector<std::string>(platform.calls.begin() + 2, platform.calls.begin() + 6),
-              (std::vector<std::string>{"DriveTarget C", "DriveTarget D", "DriveTarget E",
-                                        "Drives "}));
+    EXPECT_EQ(
+        std::vector<std::string>(platform.calls.begin() + 2, platform.calls.begin() + 6),
+        (std::vector<std::string>{"DriveTarget C", "DriveTarget D", "DriveTarget E", "Drives "}));
     EXPECT_EQ(Index("TrayAdd " + std::string(text::kTrayTip)), -1);
     EXPECT_EQ(std::count(platform.calls.begin(), platform.calls.end(),
                          "FirstMatch C:\\Recycled\\Tovik\\Recycled\\desktop.ini"),
@@ -553,8 +553,8 @@ TEST_F(MainFormTest, AfterTheFirstShowingThePartitionsAreAskedAsideAndOneThatHan
     platform.calls.clear();
     form.mnFileItems_Click(kMenuCloseAll);
     form.mnFileItems_Click(kMenuCloseAll);
-    EXPECT_EQ(list.rows, (std::vector<std::string>{"C: 剩余1.00GB  未创建",
-                                                   "D: 剩余12.35GB  已创建 未打开"}));
+    EXPECT_EQ(list.rows,
+              (std::vector<std::string>{"C: 剩余1.00GB  未创建", "D: 剩余12.35GB  已创建 未打开"}));
     EXPECT_EQ(std::count(platform.calls.begin(), platform.calls.end(), "AskAside C: D:"), 1);
     EXPECT_EQ(std::count(platform.calls.begin(), platform.calls.end(), "AskAside C:"), 1);
     platform.hanging.clear();
@@ -590,52 +590,40 @@ TEST_F(MainFormTest, AComeForwardDuringStartUpWaitsForTheFilledWindow) {
 TEST_F(MainFormTest, TheSessionsEndUnmapsOnlyWhenTheSessionGoesOn) {
     for (const bool sessionGoesOn : {false, true}) {
         for (const bool waiting : {true, false}) {
-            test::FakePlatform machine;
-            machine.AddDrive('D', kDriveFixed, 12'345'678'901);
-            machine.AddFile(kSubst, "MZ");
-            machine.AddFolder("D:\\Recycled\\Tovik\\Recycled");
-            machine.AddFile("D:\\Recycled\\Tovik\\Recycled\\Desktop.ini", "x\r\n", 7);
-            machine.mappings['F'] = "\\??\\D:\\Recycled\\Tovik";  // open on F:
-            test::FakeList rows;
+            const std::string where =
+                std::string(sessionGoesOn ? "update" : "logoff") + (waiting ? ", waiting" : "");
             test::FakeForm ending;
             test::FakeTray icon;
-            icon.log = &machine.calls;
-            MainForm form(machine, rows, bar, dialogs, ending, icon);
-            form.Form_Load();
-            form.state.partitions.VaultOpen[0] = true;
-            machine.mappings['F'] = "\\??\\D:\\Recycled\\Tovik";
-            const std::string where = std::string(sessionGoesOn ? "update" : "logoff") +
-                                      (waiting ? ", waiting" : "");
-            machine.commands.clear();
-            machine.calls.clear();
+            icon.log = &platform.calls;
+            MainForm form2(platform, list, bar, dialogs, ending, icon);
+            form2.Form_Load();
+            form2.state.partitions.VaultOpen[1] = true;  // D: open on G:
+            platform.mappings = {{'G', "\\??\\D:\\Recycled\\Tovik"}};
+            platform.calls.clear();
             // The fake's EndNow returns; what came after it never runs in the real program.
-            std::size_t commandsAtEnd = 0;
+            std::size_t substsAtEnd = 0;
             bool unmappedAtEnd = false;
             const auto end = [&] {
-                form.Form_EndSession(sessionGoesOn);
-                commandsAtEnd = machine.commands.size();
-                unmappedAtEnd = machine.mappings.empty();
+                form2.Form_EndSession(sessionGoesOn);
+                substsAtEnd = static_cast<std::size_t>(
+                    std::count(platform.calls.begin(), platform.calls.end(),
+                               "RunCommandAndWait " + std::string(kSubst) + " G:   /d"));
+                unmappedAtEnd = platform.mappings.empty();
             };
             if (waiting) {
-                machine.duringNextWait = [&] {
-                    machine.mappings['G'] = "\\??\\D:\\Recycled\\Tovik";  // a second letter
-                    end();
-                };
-                machine.RunCommandAndWait(kSubst, " G: D:\\Recycled\\Tovik", kShowHidden, 10000);
+                platform.duringNextWait = end;
+                platform.RunCommandAndWait(kSubst, " H: D:\\Recycled\\Tovik", kShowHidden, 10000);
             } else {
                 end();
             }
-            if (sessionGoesOn && !waiting) {
-                EXPECT_EQ(ending.log, (std::vector<std::string>{"UnloadForSessionEnd"})) << where;
-                continue;
-            }
-            EXPECT_EQ(ending.log, (std::vector<std::string>{"EndNow"})) << where;
-            EXPECT_EQ(std::count(machine.calls.begin(), machine.calls.end(), "StopWaitedProgram"), 1)
-                << where;
-            EXPECT_EQ(std::count(machine.calls.begin(), machine.calls.end(), "TrayRemove"), 1) << where;
-            EXPECT_TRUE(machine.messages.empty()) << where;
-            const std::size_t substs = waiting ? 1 : 0;  // the one the wait was for
-            EXPECT_EQ(commandsAtEnd, substs + (sessionGoesOn ? 2 : 0)) << where;
+            const std::vector<std::string> expected{
+                sessionGoesOn && !waiting ? "UnloadForSessionEnd" : "EndNow"};
+            EXPECT_EQ(ending.log, expected) << where;
+            if (sessionGoesOn && !waiting) continue;
+            EXPECT_EQ(std::count(platform.calls.begin(), platform.calls.end(), "TrayRemove"), 1);
+            EXPECT_GE(Index("StopWaitedProgram"), 0) << where;
+            EXPECT_TRUE(platform.messages.empty()) << where;
+            EXPECT_EQ(substsAtEnd, sessionGoesOn ? 1u : 0u) << where;
             EXPECT_EQ(unmappedAtEnd, sessionGoesOn) << where;
         }
     }

@@ -31,7 +31,9 @@ protected:
         platform.AddFolder("D:\\Recycled\\Tovik\\Recycled", 7);
         platform.AddFile("D:\\Recycled\\Tovik\\Recycled\\Desktop.ini", "x\r\n", 7);
     }
-    std::string Row(int n) { return PartitionRow(table, n, LookAtPartition(platform, table.PartitionNames[n - 1])); }
+    std::string Row(int n) {
+        return PartitionRow(table, n, LookAtPartition(platform, table.PartitionNames[n - 1]));
+    }
     test::FakePlatform platform;
     PartitionTable table;
 };

@@ -46,7 +46,8 @@ TEST_F(PasswordTest, WithoutAFileEveryoneMayGoOnAndOnlyOpenIsToldSo) {
 
     // Whatever its attributes, a password file is a password file.
     int shown = 0;
-    for (int attributes : {int{kReadOnly}, int{kHidden}, int{kSystem}, kHidden | kSystem, kAllAttributes}) {
+    for (int attributes :
+         {int{kReadOnly}, int{kHidden}, int{kSystem}, kHidden | kSystem, kAllAttributes}) {
         platform.AddFile(kFile, "secret\r\n", attributes);
         dialogs.prompts = {"guess"};
         EXPECT_FALSE(Check(true)) << attributes;

@@ -61,9 +61,10 @@ TEST_F(VaultStoreTest, MakesAMissingRecycledAsARecycleBinButNeverReplacesAFile) 
     EXPECT_EQ(bin->bytes, "[.ShellClassInfo]\r\nCLSID={645FF040-5081-101B-9F08-00AA002F954E}\r\n");
     EXPECT_EQ(bin->attributes, kHidden | kSystem);
     EXPECT_TRUE(VaultComplete(platform, "D:"));
-    EXPECT_EQ(platform.shellTold,
-              (std::vector<std::string>{"folder D:\\Recycled", "folder D:\\Recycled\\Tovik\\我的Tovik",
-                                        "folder D:\\Recycled\\Tovik\\Recycled"}));
+    EXPECT_EQ(
+        platform.shellTold,
+        (std::vector<std::string>{"folder D:\\Recycled", "folder D:\\Recycled\\Tovik\\我的Tovik",
+                                  "folder D:\\Recycled\\Tovik\\Recycled"}));
 
     platform.AddFile("C:\\Recycled", "a file of that name");
     EXPECT_FALSE(CreateVault(platform, "C:"));
@@ -77,7 +78,8 @@ TEST_F(VaultStoreTest, MakesAMissingRecycledAsARecycleBinButNeverReplacesAFile) 
     EXPECT_TRUE(CreateVault(old, "D:"));
     EXPECT_EQ(old.Find("D:\\Recycled\\desktop.ini"), nullptr);
     EXPECT_EQ(old.Find("D:\\Recycled")->attributes, 0);
-    EXPECT_EQ(old.shellTold.front(), "folder D:\\Recycled\\Tovik\\我的Tovik") << "its own look stays";
+    EXPECT_EQ(old.shellTold.front(), "folder D:\\Recycled\\Tovik\\我的Tovik")
+        << "its own look stays";
 
     test::FakePlatform failing;
     failing.AddDrive('D', kDriveFixed);
@@ -164,8 +166,8 @@ TEST_F(VaultStoreTest, DeleteHandsTheShellTheVaultRootAndTellsADeclineFromAStop)
         std::optional<std::size_t> stopsAfter;
         DeleteResult result;
     };
-    for (const Case& c : {Case{std::nullopt, DeleteResult::Deleted}, Case{0, DeleteResult::Declined},
-                          Case{2, DeleteResult::Incomplete}}) {
+    for (const Case& c : {Case{std::nullopt, DeleteResult::Deleted},
+                          Case{0, DeleteResult::Declined}, Case{2, DeleteResult::Incomplete}}) {
         test::FakePlatform disk;
         disk.AddDrive('D', kDriveFixed);
         CreateVault(disk, "D:");

@@ -45,8 +45,8 @@ BOOL CALLBACK CollectTakingInput(HWND hwnd, LPARAM lParam) {
 bool PointerOver(const std::vector<HWND>& windows) {
     POINT point{};
     if (!GetCursorPos(&point)) return false;
-    const HWND under = ChildWindowFromPointEx(GetDesktopWindow(), point,
-                                              CWP_SKIPINVISIBLE | CWP_SKIPTRANSPARENT);
+    const HWND under =
+        ChildWindowFromPointEx(GetDesktopWindow(), point, CWP_SKIPINVISIBLE | CWP_SKIPTRANSPARENT);
     for (HWND window : windows) {
         if (under == window) return true;
     }

@@ -79,8 +79,9 @@ UniqueLibrary LoadSystemLibrary(const std::optional<std::string>& system, const 
 
 template <typename Function>
 Function Find(HMODULE library, const char* name) {
-    return library ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)))
-                   : nullptr;
+    return library
+               ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)))
+               : nullptr;
 }
 
 // The system names the user of every process of the session without opening it, to an
@@ -93,8 +94,7 @@ std::optional<std::string> UserOfProcess(const std::optional<std::string>& syste
     const auto free = Find<Free>(wts.Get(), "WTSFreeMemory");
     PWTS_PROCESS_INFOW processes = nullptr;
     DWORD count = 0;
-    if (!enumerate || !free ||
-        !enumerate(WTS_CURRENT_SERVER_HANDLE, 0, 1, &processes, &count)) {
+    if (!enumerate || !free || !enumerate(WTS_CURRENT_SERVER_HANDLE, 0, 1, &processes, &count)) {
         return std::nullopt;
     }
     std::optional<std::string> user;
@@ -160,7 +160,8 @@ bool Win32Platform::OwnRightsElevated() {
     const UniqueHandle token = OwnToken();
     TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
     DWORD size = 0;
-    return token && GetTokenInformation(token.Get(), TokenElevationType, &type, sizeof type, &size) &&
+    return token &&
+           GetTokenInformation(token.Get(), TokenElevationType, &type, sizeof type, &size) &&
            type == TokenElevationTypeFull;
 }
 
@@ -260,7 +261,8 @@ bool Win32Platform::StartThroughShell(std::string_view arguments) {
     show.vt = VT_I4;
     show.lVal = (launcher.dwFlags & STARTF_USESHOWWINDOW) ? launcher.wShowWindow : SW_SHOWNORMAL;
     if (const DWORD shellId = ShellProcessId()) AllowSetForegroundWindow(shellId);
-    const bool asked = file && line.bstrVal && SUCCEEDED(shell->ShellExecute(file, line, none, none, show));
+    const bool asked =
+        file && line.bstrVal && SUCCEEDED(shell->ShellExecute(file, line, none, none, show));
     release(line.bstrVal);
     release(file);
     return asked;

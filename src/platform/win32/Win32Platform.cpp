@@ -101,7 +101,8 @@ UniqueHandle StartProcess(std::string_view program, std::string_view arguments, 
     if (toTheFront) {
         AllowSetForegroundWindow(process.dwProcessId);
         DWORD shell = 0;
-        if (const HWND desktop = GetShellWindow(); desktop && GetWindowThreadProcessId(desktop, &shell)) {
+        if (const HWND desktop = GetShellWindow();
+            desktop && GetWindowThreadProcessId(desktop, &shell)) {
             AllowSetForegroundWindow(shell);
         }
         ResumeThread(thread.Get());
@@ -344,10 +345,10 @@ bool Win32Platform::WriteTextFile(std::string_view path, std::string_view text) 
     UniqueHandle file(CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                   OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
-    const bool whole = file && SetEndOfFile(file.Get()) &&
-                       WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()),
-                                 &written, nullptr) &&
-                       written == bytes.size() && FlushFileBuffers(file.Get());
+    const bool whole =
+        file && SetEndOfFile(file.Get()) &&
+        WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+        written == bytes.size() && FlushFileBuffers(file.Get());
     Scrub(bytes);
     return whole;
 }

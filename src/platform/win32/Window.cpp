@@ -174,8 +174,7 @@ void PlaceByClientArea(HWND hwnd, int x, int y, int clientWidth, int clientHeigh
 }
 
 void KeepDialogFromScaling(HWND dialog) {
-    using Function =
-        BOOL(WINAPI*)(HWND, DIALOG_DPI_CHANGE_BEHAVIORS, DIALOG_DPI_CHANGE_BEHAVIORS);
+    using Function = BOOL(WINAPI*)(HWND, DIALOG_DPI_CHANGE_BEHAVIORS, DIALOG_DPI_CHANGE_BEHAVIORS);
     static const auto setBehavior = UserFunction<Function>("SetDialogDpiChangeBehavior");
     if (setBehavior) setBehavior(dialog, DDC_DISABLE_ALL, DDC_DISABLE_ALL);
 }

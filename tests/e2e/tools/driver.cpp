@@ -124,17 +124,10 @@ std::wstring escape_controls(std::wstring_view text) {
     std::wstring out;
     for (wchar_t c : text) {
         switch (c) {
-            case L'\r':
-                out += L"\\r";
-                break;
-            case L'\n':
-                out += L"\\n";
-                break;
-            case L'\t':
-                out += L"\\t";
-                break;
-            default:
-                out += c;
+            case L'\r': out += L"\\r"; break;
+            case L'\n': out += L"\\n"; break;
+            case L'\t': out += L"\\t"; break;
+            default: out += c;
         }
     }
     return out;
@@ -173,9 +166,7 @@ std::wstring join(const std::vector<std::wstring>& parts, std::wstring_view sepa
 // ---------------------------------------------------------------------------
 // Output
 
-void emit(std::wstring_view line) {
-    tools::write_std(STD_OUTPUT_HANDLE, to_utf8(line) + "\n");
-}
+void emit(std::wstring_view line) { tools::write_std(STD_OUTPUT_HANDLE, to_utf8(line) + "\n"); }
 
 void emit_error(std::string_view message) {
     tools::write_std(STD_ERROR_HANDLE, "driver: " + std::string(message) + "\n");
@@ -187,21 +178,15 @@ std::wstring hex(uint64_t value) {
     return buf;
 }
 
-std::wstring hex(HWND hwnd) {
-    return hex(reinterpret_cast<uintptr_t>(hwnd));
-}
+std::wstring hex(HWND hwnd) { return hex(reinterpret_cast<uintptr_t>(hwnd)); }
 
-std::wstring dec(long long value) {
-    return std::to_wstring(value);
-}
+std::wstring dec(long long value) { return std::to_wstring(value); }
 
 std::wstring rect_text(const RECT& r) {
     return dec(r.left) + L" " + dec(r.top) + L" " + dec(r.right) + L" " + dec(r.bottom);
 }
 
-std::wstring tabbed(const std::vector<std::wstring>& fields) {
-    return join(fields, L"\t");
-}
+std::wstring tabbed(const std::vector<std::wstring>& fields) { return join(fields, L"\t"); }
 
 // ---------------------------------------------------------------------------
 // Argument parsing
@@ -296,13 +281,9 @@ std::wstring control_text(HWND hwnd) {
     return buf;
 }
 
-long long control_id(HWND hwnd) {
-    return static_cast<long long>(GetWindowLongPtrW(hwnd, GWLP_ID));
-}
+long long control_id(HWND hwnd) { return static_cast<long long>(GetWindowLongPtrW(hwnd, GWLP_ID)); }
 
-bool has_class(HWND hwnd, std::wstring_view name) {
-    return iequals(class_name(hwnd), name);
-}
+bool has_class(HWND hwnd, std::wstring_view name) { return iequals(class_name(hwnd), name); }
 
 RECT window_rect(HWND hwnd) {
     RECT r{};
@@ -317,9 +298,7 @@ RECT client_rect_on_screen(HWND hwnd) {
     return r;
 }
 
-bool pid_allowed(HWND hwnd) {
-    return !g_options.pid || window_pid(hwnd) == *g_options.pid;
-}
+bool pid_allowed(HWND hwnd) { return !g_options.pid || window_pid(hwnd) == *g_options.pid; }
 
 BOOL CALLBACK collect_window(HWND hwnd, LPARAM param) {
     reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
@@ -368,12 +347,9 @@ WindowQuery parse_query(std::wstring_view arg) {
 
 bool query_matches(const WindowQuery& query, HWND hwnd) {
     switch (query.kind) {
-        case WindowQuery::Kind::Handle:
-            return hwnd == query.handle;
-        case WindowQuery::Kind::Title:
-            return caption(hwnd) == query.text;
-        case WindowQuery::Kind::Class:
-            return has_class(hwnd, query.text);
+        case WindowQuery::Kind::Handle: return hwnd == query.handle;
+        case WindowQuery::Kind::Title: return caption(hwnd) == query.text;
+        case WindowQuery::Kind::Class: return has_class(hwnd, query.text);
     }
     return false;
 }
@@ -410,9 +386,7 @@ HWND resolve(const WindowQuery& query) {
     return visible != found.end() ? *visible : found.front();
 }
 
-HWND resolve(std::wstring_view arg) {
-    return resolve(parse_query(arg));
-}
+HWND resolve(std::wstring_view arg) { return resolve(parse_query(arg)); }
 
 // ---------------------------------------------------------------------------
 // Waiting
@@ -508,9 +482,7 @@ void send_key(WORD vk, bool up) {
         case VK_NEXT:
         case VK_INSERT:
         case VK_DELETE:
-        case VK_APPS:
-            input.ki.dwFlags |= KEYEVENTF_EXTENDEDKEY;
-            break;
+        case VK_APPS: input.ki.dwFlags |= KEYEVENTF_EXTENDEDKEY; break;
     }
     if (up) input.ki.dwFlags |= KEYEVENTF_KEYUP;
     send_input(input);
@@ -1155,9 +1127,10 @@ std::wstring icon_kind(HWND icon_control) {
     HGDIOBJ old_drawn = SelectObject(drawn, drawn_bits);
     BitBlt(shown, 0, 0, size, size, screen.get(), r.left, r.top, SRCCOPY);
     HBRUSH background = CreateSolidBrush(GetPixel(shown, 0, 0));
-    const std::pair<LPCWSTR, const wchar_t*> kinds[] = {
-        {IDI_EXCLAMATION, L"exclamation"}, {IDI_ASTERISK, L"information"},
-        {IDI_QUESTION, L"question"}, {IDI_HAND, L"error"}};
+    const std::pair<LPCWSTR, const wchar_t*> kinds[] = {{IDI_EXCLAMATION, L"exclamation"},
+                                                        {IDI_ASTERISK, L"information"},
+                                                        {IDI_QUESTION, L"question"},
+                                                        {IDI_HAND, L"error"}};
     std::wstring kind = L"other";
     for (const auto& [id, name] : kinds) {
         RECT all{0, 0, size, size};
@@ -1566,8 +1539,8 @@ int cmd_attrib(const Args& args) {
 // use can; prints "held" once it is open.
 int cmd_hold(const Args& args) {
     require_args(args, 2, 2);
-    UniqueHandle file(CreateFileW(decode_hex_text(args[0]).c_str(), GENERIC_READ | GENERIC_WRITE,
-                                  0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueHandle file(CreateFileW(decode_hex_text(args[0]).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file || file.get() == INVALID_HANDLE_VALUE) throw Failure("cannot open the file");
     emit(L"held");
     Sleep(static_cast<DWORD>(parse_number(args[1], "milliseconds")));

@@ -75,9 +75,7 @@ Mode read_mode() {
 // ---------------------------------------------------------------------------
 // Command line
 
-bool is_blank(wchar_t c) {
-    return c == L' ' || c == L'\t';
-}
+bool is_blank(wchar_t c) { return c == L' ' || c == L'\t'; }
 
 // Everything after the program name; the name may be quoted and contain
 // blanks.
@@ -195,9 +193,7 @@ int remove_substitution(const std::wstring& drive_token) {
     return kExitOk;
 }
 
-bool is_delete_switch(const std::wstring& token) {
-    return token == L"/d" || token == L"/D";
-}
+bool is_delete_switch(const std::wstring& token) { return token == L"/d" || token == L"/D"; }
 
 int run(const std::vector<std::wstring>& tokens, Mode mode) {
     if (tokens.empty()) return list_substitutions();
@@ -221,20 +217,14 @@ int wmain() {
     int code = kExitOk;
     const Mode mode = read_mode();
     switch (mode) {
-        case Mode::Fail:
-            code = fail(L"Failing as C:\\subst-mode.txt asks");
-            break;
-        case Mode::Hang:
-            Sleep(60 * 1000);
-            break;
+        case Mode::Fail: code = fail(L"Failing as C:\\subst-mode.txt asks"); break;
+        case Mode::Hang: Sleep(60 * 1000); break;
         case Mode::Slow:
             Sleep(3 * 1000);
             code = run(tokenize(arguments_of(command_line)), mode);
             break;
         case Mode::Normal:
-        case Mode::FailUnmap:
-            code = run(tokenize(arguments_of(command_line)), mode);
-            break;
+        case Mode::FailUnmap: code = run(tokenize(arguments_of(command_line)), mode); break;
     }
     tools::append_process_times(kTimesPath);
     return code;
