@@ -172,8 +172,9 @@ void TakeAwayEmptyRecycled(Platform& platform, std::string_view partition) {
         return;
     }
     if (platform.RemoveFolder(recycled)) return;
-    if (platform.WriteTextFile(ini, kMarkerDesktopIni))
+    if (platform.WriteTextFile(ini, kMarkerDesktopIni)) {
         platform.SetAttributes(ini, kHidden | kSystem);
+    }
 }
 }  // namespace
 
